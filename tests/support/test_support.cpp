@@ -1,0 +1,152 @@
+#include "support/test_support.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace tolvane::test {
+
+ScopedTempDir::ScopedTempDir() {
+    const char* base = std::getenv("TOLVANE_TEST_TMP");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tolvane-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    m_path = buffer.data();
+}
+
+ScopedTempDir::~ScopedTempDir() {
+    std::error_code ignored;
+    // Tests take write permission away from folders; give it back first.
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+        }
+    }
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+PrivateTempFolder::PrivateTempFolder() {
+    if (const char* saved = std::getenv("TMPDIR")) {
+        m_saved = saved;
+        m_hadSaved = true;
+    }
+    setenv("TMPDIR", m_dir.Path().c_str(), 1);
+}
+
+PrivateTempFolder::~PrivateTempFolder() {
+    if (m_hadSaved) {
+        setenv("TMPDIR", m_saved.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+}
+
+std::vector<std::string> PrivateTempFolder::Leftovers() const {
+    std::vector<std::string> found;
+    for (const std::string& name : ListFolder(Path())) {
+        if (name.rfind("KORVIMAP", 0) == 0 && name.size() > 4 &&
+            name.compare(name.size() - 4, 4, ".tmp") == 0) {
+            found.push_back(name);
+        }
+    }
+    return found;
+}
+
+std::vector<std::string> ListFolder(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(path.c_str());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::string CorpusRoot() {
+    std::string root = std::string(TOLVANE_SOURCE_DIR) + "/../shared/corpus";
+    struct stat st;
+    if (stat((root + "/MANIFEST.tsv").c_str(), &st) != 0) {
+        return "";
+    }
+    return root;
+}
+
+std::string CorpusPath(const std::string& relative) {
+    std::string root = CorpusRoot();
+    return root.empty() ? "" : root + "/" + relative;
+}
+
+std::vector<CorpusEntry> CorpusManifest(const std::string& prefix) {
+    std::vector<CorpusEntry> entries;
+    std::string root = CorpusRoot();
+    if (root.empty()) {
+        return entries;
+    }
+    std::ifstream in(root + "/MANIFEST.tsv");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.rfind(prefix, 0) != 0) {
+            continue;
+        }
+        std::vector<std::string> fields;
+        std::stringstream split(line);
+        std::string field;
+        while (std::getline(split, field, '\t')) {
+            fields.push_back(field);
+        }
+        if (fields.size() < 7) {
+            continue;
+        }
+        CorpusEntry entry;
+        entry.path = fields[0];
+        entry.format = fields[2];
+        entry.width = std::atoi(fields[3].c_str());
+        entry.height = std::atoi(fields[4].c_str());
+        entry.depthColour = fields[5];
+        entry.notes = fields[6];
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+}  // namespace tolvane::test

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tolvane::test {
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds at the end of the scope.
+class ScopedTempDir {
+public:
+    ScopedTempDir();
+    ~ScopedTempDir();
+    ScopedTempDir(const ScopedTempDir&) = delete;
+    ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// Points $TMPDIR at a private folder for the life of the object, so a test
+// sees exactly which pixel stores the engine left behind.
+class PrivateTempFolder {
+public:
+    PrivateTempFolder();
+    ~PrivateTempFolder();
+    PrivateTempFolder(const PrivateTempFolder&) = delete;
+    PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
+
+    const std::string& Path() const { return m_dir.Path(); }
+    // Names of the KORVIMAP*.tmp entries in the folder.
+    std::vector<std::string> Leftovers() const;
+
+private:
+    ScopedTempDir m_dir;
+    std::string m_saved;
+    bool m_hadSaved = false;
+};
+
+// Entry names in a folder, sorted; "." and ".." left out.
+std::vector<std::string> ListFolder(const std::string& path);
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+bool PathExists(const std::string& path);
+
+// Path of a file of the shared picture corpus, or "" when the corpus is not
+// beside this checkout (tests then skip themselves).
+std::string CorpusPath(const std::string& relative);
+std::string CorpusRoot();
+
+// Paths of the corpus that the manifest lists under a folder prefix such as
+// "png/", with the manifest's notes column.
+struct CorpusEntry {
+    std::string path;  // relative to the corpus root
+    std::string format;
+    int width = 0;
+    int height = 0;
+    std::string depthColour;
+    std::string notes;
+};
+std::vector<CorpusEntry> CorpusManifest(const std::string& prefix);
+
+}  // namespace tolvane::test
