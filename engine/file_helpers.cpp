@@ -7,7 +7,9 @@
 
 namespace tolvane {
 
-bool FileExists(const std::string& path) { return platform::EntryExists(path); }
+bool FileExists(const std::string& path) {
+    return platform::EntryExists(path);
+}
 
 bool DeleteFileIfExists(const std::string& path) {
     if (!platform::EntryExists(path)) {

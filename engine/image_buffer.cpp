@@ -40,9 +40,13 @@ uint32_t PixelStoreSize(int32_t width, int32_t height, uint32_t bitsPerPixel) {
     return count > UINT32_MAX ? 0 : static_cast<uint32_t>(count);
 }
 
-ImageBuffer::~ImageBuffer() { Reset(); }
+ImageBuffer::~ImageBuffer() {
+    Reset();
+}
 
-ImageBuffer::ImageBuffer(ImageBuffer&& other) noexcept { *this = std::move(other); }
+ImageBuffer::ImageBuffer(ImageBuffer&& other) noexcept {
+    *this = std::move(other);
+}
 
 ImageBuffer& ImageBuffer::operator=(ImageBuffer&& other) noexcept {
     if (this != &other) {
@@ -114,7 +118,8 @@ bool ImageBuffer::ConvertTo(ImageBuffer& destination, uint32_t bitsPerPixel) con
         return false;
     }
     const bool toColour = bitsPerPixel == 24;
-    const bool sameForm = toColour ? m_bitsPerPixel == 24 : (m_bitsPerPixel == 8 && m_paletteSize == 0);
+    const bool sameForm =
+        toColour ? m_bitsPerPixel == 24 : (m_bitsPerPixel == 8 && m_paletteSize == 0);
     if (sameForm) {
         std::memcpy(destination.Pixels(), m_pixels, m_store.Size());
         destination.Flush();
@@ -166,8 +171,8 @@ bool ImageBuffer::ConvertTo(ImageBuffer& destination, uint32_t bitsPerPixel) con
             } else {
                 // Grey source pixels stay as they are; everything else goes
                 // through the weighted sum.
-                *out++ = (m_bitsPerPixel == 8 && m_paletteSize == 0) ? red
-                                                                      : GrayLevel(red, green, blue);
+                *out++ =
+                    (m_bitsPerPixel == 8 && m_paletteSize == 0) ? red : GrayLevel(red, green, blue);
             }
         }
     }
@@ -175,6 +180,8 @@ bool ImageBuffer::ConvertTo(ImageBuffer& destination, uint32_t bitsPerPixel) con
     return true;
 }
 
-void ImageBuffer::Flush() { m_store.Flush(); }
+void ImageBuffer::Flush() {
+    m_store.Flush();
+}
 
 }  // namespace tolvane

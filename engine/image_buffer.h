@@ -18,7 +18,7 @@ struct PaletteEntry {
 // palette; 16 bits: little-endian word, red 15-11, green 10-6, blue 5-1;
 // 24 bits: red, green, blue; 32 bits: alpha, red, green, blue.
 class ImageBuffer {
-public:
+  public:
     ImageBuffer() = default;
     ~ImageBuffer();
     ImageBuffer(const ImageBuffer&) = delete;
@@ -51,7 +51,7 @@ public:
 
     void Flush();
 
-private:
+  private:
     int32_t m_width = 0;
     int32_t m_height = 0;
     uint32_t m_bitsPerPixel = 0;

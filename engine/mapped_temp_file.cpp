@@ -7,7 +7,9 @@
 
 namespace tolvane {
 
-MappedTempFile::~MappedTempFile() { Release(false); }
+MappedTempFile::~MappedTempFile() {
+    Release(false);
+}
 
 MappedTempFile::MappedTempFile(MappedTempFile&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),
@@ -85,6 +87,8 @@ void MappedTempFile::Release(bool deleteFile) {
     m_path.clear();
 }
 
-void MappedTempFile::Flush() { platform::FlushMapping(m_view, m_size); }
+void MappedTempFile::Flush() {
+    platform::FlushMapping(m_view, m_size);
+}
 
 }  // namespace tolvane

@@ -10,7 +10,7 @@ namespace tolvane {
 // Move-only; the file is deleted only by Release(true), so an owner that wants
 // it gone says so before dropping the object.
 class MappedTempFile {
-public:
+  public:
     MappedTempFile() = default;
     ~MappedTempFile();
     MappedTempFile(const MappedTempFile&) = delete;
@@ -27,7 +27,7 @@ public:
     const std::string& Path() const { return m_path; }
     void Flush();
 
-private:
+  private:
     int m_fd = -1;
     uint8_t* m_view = nullptr;
     std::string m_path;

@@ -136,7 +136,9 @@ JpegCodec::JpegCodec() {
     std::memset(&m_error, 0, sizeof m_error);
 }
 
-JpegCodec::~JpegCodec() { Close(); }
+JpegCodec::~JpegCodec() {
+    Close();
+}
 
 void JpegCodec::InstallErrorManager(jpeg_common_struct& object) {
     object.err = jpeg_std_error(&m_error.base);

@@ -23,7 +23,7 @@ struct JpegErrorManager {
 // Reads JPEG files (the first reader of the chain) and writes the engine's
 // only output format. One object reads or writes, never both at once.
 class JpegCodec {
-public:
+  public:
     JpegCodec();
     ~JpegCodec();
     JpegCodec(const JpegCodec&) = delete;
@@ -43,7 +43,7 @@ public:
     int32_t Save(const char* destination, ImageBuffer& image, int32_t quality, int32_t colour,
                  int32_t optimize, int32_t smoothing, ProgressCallback callback);
 
-private:
+  private:
     enum class PixelForm { kNone, kColour24, kGray8 };
 
     void InstallErrorManager(jpeg_common_struct& object);

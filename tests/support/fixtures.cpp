@@ -151,7 +151,8 @@ JpegInfo ReadJpegInfo(const std::string& path) {
             }
         }
         if (cinfo.quant_tbl_ptrs[0]) {
-            for (int i = 0; i < 64; ++i) info.luminanceQuant[i] = cinfo.quant_tbl_ptrs[0]->quantval[i];
+            for (int i = 0; i < 64; ++i)
+                info.luminanceQuant[i] = cinfo.quant_tbl_ptrs[0]->quantval[i];
         }
     } catch (...) {
         jpeg_destroy_decompress(&cinfo);
@@ -205,8 +206,8 @@ void WritePng(const std::string& path, const PngFixture& fx) {
         throw std::runtime_error("libpng failed to write " + path);
     }
     png_init_io(png, f.get());
-    png_set_IHDR(png, info, static_cast<png_uint_32>(fx.width),
-                 static_cast<png_uint_32>(fx.height), fx.bitDepth, fx.colorType,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(fx.width), static_cast<png_uint_32>(fx.height),
+                 fx.bitDepth, fx.colorType,
                  fx.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
@@ -234,13 +235,19 @@ void WritePng(const std::string& path, const PngFixture& fx) {
 
     int channels = 1;
     switch (fx.colorType) {
-        case PNG_COLOR_TYPE_RGB: channels = 3; break;
-        case PNG_COLOR_TYPE_RGB_ALPHA: channels = 4; break;
-        case PNG_COLOR_TYPE_GRAY_ALPHA: channels = 2; break;
-        default: channels = 1;
+        case PNG_COLOR_TYPE_RGB:
+            channels = 3;
+            break;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+            channels = 4;
+            break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            channels = 2;
+            break;
+        default:
+            channels = 1;
     }
-    const size_t rowBytes =
-        static_cast<size_t>(fx.width) * channels * (fx.bitDepth == 16 ? 2 : 1);
+    const size_t rowBytes = static_cast<size_t>(fx.width) * channels * (fx.bitDepth == 16 ? 2 : 1);
     if (fx.samples.size() < rowBytes * fx.height) {
         png_destroy_write_struct(&png, &info);
         throw std::runtime_error("PNG fixture has too few samples");

@@ -57,10 +57,10 @@ struct PngFixture {
     int colorType = 2;  // PNG_COLOR_TYPE_*
     int bitDepth = 8;
     bool interlaced = false;
-    std::vector<uint8_t> samples;                   // width * channels per row
-    std::vector<std::array<uint8_t, 3>> palette;    // colour type 3
-    std::vector<uint8_t> transparency;              // tRNS: alphas, or a grey/RGB key
-    double gamma = 0.0;                             // gAMA when > 0
+    std::vector<uint8_t> samples;                 // width * channels per row
+    std::vector<std::array<uint8_t, 3>> palette;  // colour type 3
+    std::vector<uint8_t> transparency;            // tRNS: alphas, or a grey/RGB key
+    double gamma = 0.0;                           // gAMA when > 0
     bool srgb = false;
 };
 void WritePng(const std::string& path, const PngFixture& fixture);

@@ -9,7 +9,7 @@ namespace tolvane::test {
 // A fresh folder under the system's temporary folder, removed with all it
 // holds at the end of the scope.
 class ScopedTempDir {
-public:
+  public:
     ScopedTempDir();
     ~ScopedTempDir();
     ScopedTempDir(const ScopedTempDir&) = delete;
@@ -18,14 +18,14 @@ public:
     const std::string& Path() const { return m_path; }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
 
-private:
+  private:
     std::string m_path;
 };
 
 // Points $TMPDIR at a private folder for the life of the object, so a test
 // sees exactly which pixel stores the engine left behind.
 class PrivateTempFolder {
-public:
+  public:
     PrivateTempFolder();
     ~PrivateTempFolder();
     PrivateTempFolder(const PrivateTempFolder&) = delete;
@@ -35,7 +35,7 @@ public:
     // Names of the KORVIMAP*.tmp entries in the folder.
     std::vector<std::string> Leftovers() const;
 
-private:
+  private:
     ScopedTempDir m_dir;
     std::string m_saved;
     bool m_hadSaved = false;
