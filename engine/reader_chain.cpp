@@ -1,7 +1,10 @@
 #include "engine/reader_chain.h"
 
+#include "engine/codecs/bmp_reader.h"
 #include "engine/codecs/jpeg_codec.h"
+#include "engine/codecs/pcx_reader.h"
 #include "engine/codecs/png_reader.h"
+#include "engine/codecs/tiff_reader.h"
 #include "engine/convert.h"
 #include "engine/file_helpers.h"
 
@@ -42,7 +45,13 @@ int32_t LoadAnyImage(const char* path, ImageBuffer& image) {
     // libraries next; the weak PCX and Photo CD tests last.
     Step step = TryReader<JpegCodec>(path, &image, kNoProgress);
     if (step != Step::kRefused) return Result(step);
+    step = TryReader<BmpReader>(path, &image, kNoProgress);
+    if (step != Step::kRefused) return Result(step);
+    step = TryReader<TiffReader>(path, &image, kNoProgress);
+    if (step != Step::kRefused) return Result(step);
     step = TryReader<PngReader>(path, &image, kNoProgress);
+    if (step != Step::kRefused) return Result(step);
+    step = TryReader<PcxReader>(path, &image, kNoProgress);
     if (step != Step::kRefused) return Result(step);
     return kConvertNotReadable;
 }
