@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <set>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,9 @@ struct DecodeCase {
     const char* name;
     BmpFixture fixture;
 };
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BmpDecodes : public BmpReaderTest, public ::testing::WithParamInterface<DecodeCase> {};
 
@@ -175,6 +179,9 @@ struct RefusalCase {
     BmpFixture fixture;
     std::function<void(std::vector<uint8_t>&)> damage;
 };
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BmpRefused : public BmpReaderTest, public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -246,6 +253,9 @@ struct DecodeFailureCase {
     BmpFixture fixture;
     std::function<void(std::vector<uint8_t>&)> damage;
 };
+void PrintTo(const DecodeFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BmpDecodeFails : public BmpReaderTest,
                        public ::testing::WithParamInterface<DecodeFailureCase> {};

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,9 @@ struct DecodeCase {
     uint32_t bitsPerPixel;
     Bytes pixels;  // rows top down: palette indices, or red, green, blue
 };
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class PcxDecodes : public PcxReaderTest, public ::testing::WithParamInterface<DecodeCase> {};
 
@@ -271,6 +275,9 @@ struct RefusalCase {
     const char* name;
     Bytes file;
 };
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class PcxRefused : public PcxReaderTest, public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -330,6 +337,9 @@ struct DecodeFailureCase {
     const char* name;
     Bytes file;
 };
+void PrintTo(const DecodeFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class PcxDecodeFails : public PcxReaderTest,
                        public ::testing::WithParamInterface<DecodeFailureCase> {};
