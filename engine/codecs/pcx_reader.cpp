@@ -187,7 +187,16 @@ bool PcxReader::DecodeImage() {
     const int64_t fileSize = StreamSize(m_file);
     const int64_t compressedLength =
         fileSize - static_cast<int64_t>(kHeaderSize) - (palette ? kPaletteBytes : 0);
-    if (compressedLength <= 0 ||
+    // planes x bytes per line is at most 255 x 65535, so it cannot overflow.
+    const std::size_t bytesPerLine = BytesPerLine();
+    const std::size_t scanlineLength = Planes() * bytesPerLine;
+    // One code byte yields at most 63 bytes and runs stop at each scanline's
+    // end, so a header whose scanlines the data cannot hold fails before a
+    // pixel store of the size it claims is made.
+    const int64_t leastCode =
+        static_cast<int64_t>(std::max(m_height, 0)) *
+        static_cast<int64_t>((scanlineLength + kRunCountMask - 1) / kRunCountMask);
+    if (compressedLength <= 0 || compressedLength < leastCode ||
         !m_compressed.Allocate(static_cast<uint32_t>(compressedLength), kTempPrefix)) {
         return false;
     }
@@ -195,9 +204,6 @@ bool PcxReader::DecodeImage() {
         return false;
     }
 
-    // planes x bytes per line is at most 255 x 65535, so it cannot overflow.
-    const std::size_t bytesPerLine = BytesPerLine();
-    const std::size_t scanlineLength = Planes() * bytesPerLine;
     std::unique_ptr<uint8_t[]> scanline(new (std::nothrow)
                                             uint8_t[std::max<std::size_t>(scanlineLength, 1)]);
     if (scanline == nullptr) {

@@ -296,6 +296,20 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// 10000 x 10000 would fit a pixel store (300 MB); over a few bytes of data
+// Decode fails before making it.
+TEST_F(BmpReaderTest, HeaderClaimingMoreThanTheFileHoldsMakesNoImage) {
+    std::vector<uint8_t> bytes = MakeBmp({});
+    Put32(bytes, 18, 10000);
+    Put32(bytes, 22, 10000);
+    ImageBuffer image;
+    BmpReader reader;
+    ASSERT_EQ(reader.Open(Write(bytes).c_str(), &image, nullptr), 1);
+    EXPECT_EQ(reader.Decode(), 0);
+    EXPECT_EQ(image.Width(), 0);
+    EXPECT_TRUE(m_temp.Leftovers().empty());
+}
+
 // ---- lifecycle and progress ------------------------------------------------
 
 TEST_F(BmpReaderTest, DecodeWithoutOpenFails) {

@@ -377,6 +377,18 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// A 65535 x 65535 header over a few bytes of code fails before a 4 GiB
+// pixel store is made for it.
+TEST_F(PcxReaderTest, HeaderClaimingMoreThanTheDataHoldsMakesNoImage) {
+    ImageBuffer image;
+    PcxReader reader;
+    const Bytes file = PaletteFile({.xMax = 65534, .yMax = 65534, .bytesPerLine = 65535});
+    ASSERT_EQ(reader.Open(Write(file).c_str(), &image, nullptr), 1);
+    EXPECT_EQ(reader.Decode(), 0);
+    EXPECT_EQ(image.Width(), 0);
+    EXPECT_TRUE(m_temp.Leftovers().empty());
+}
+
 // ---- lifecycle and progress ------------------------------------------------
 
 struct ProgressEvent {
