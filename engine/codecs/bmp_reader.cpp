@@ -162,8 +162,9 @@ int32_t BmpReader::Open(const char* path, ImageBuffer* image, ProgressCallback c
     }
     const uint8_t* block = m_headerBlock.get();
 
-    // Even the core header needs 12 bytes before its size can be trusted;
-    // every other header is read up to its compression field.
+    // Fields are read up to byte 12 of a core header and byte 20 of an info
+    // header (its compression field); a shorter block would be read past its
+    // end.
     if (blockLength < kCoreFieldsEnd) {
         Close();
         return 0;
