@@ -3,6 +3,7 @@
 #include "engine/codecs/bmp_reader.h"
 #include "engine/codecs/jpeg_codec.h"
 #include "engine/codecs/pcx_reader.h"
+#include "engine/codecs/photocd_reader.h"
 #include "engine/codecs/png_reader.h"
 #include "engine/codecs/tiff_reader.h"
 #include "engine/convert.h"
@@ -52,6 +53,9 @@ int32_t LoadAnyImage(const char* path, ImageBuffer& image) {
     step = TryReader<PngReader>(path, &image, kNoProgress);
     if (step != Step::kRefused) return Result(step);
     step = TryReader<PcxReader>(path, &image, kNoProgress);
+    if (step != Step::kRefused) return Result(step);
+    constexpr int32_t kBaseResolution = 2;  // the 768 x 512 image of the pack
+    step = TryReader<PhotoCdReader>(path, &image, kBaseResolution, kNoProgress);
     if (step != Step::kRefused) return Result(step);
     return kConvertNotReadable;
 }

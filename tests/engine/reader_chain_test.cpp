@@ -152,5 +152,82 @@ TEST_F(ReaderChainTest, CorpusJpegFiles) {
     }
 }
 
+// Each reader in its place: files that only a later reader takes get past
+// the earlier probes, whatever they are named.
+TEST_F(ReaderChainTest, CorpusFilesOfEveryFormatConvert) {
+    if (test::CorpusRoot().empty()) GTEST_SKIP() << "picture corpus not present";
+    struct Case {
+        const char* path;
+        int32_t expected;
+        int width, height;
+    } cases[] = {
+        {"bmp/bmpsuite/g/rgb24.bmp", kConvertOk, 127, 64},
+        {"bmp/bmpsuite/g/pal8.bmp", kConvertNotReadable, 0, 0},       // not 24-bit
+        {"bmp/bmpsuite/b/reallybig.bmp", kConvertNotReadable, 0, 0},  // accepted, fails
+        {"tiff/libtiff/rgb-3c-8b.tiff", kConvertOk, 157, 151},
+        {"tiff/libtiff/quad-tile.jpg.tiff", kConvertOk, 512, 384},
+        {"tiff/pillow/tiff_tiled_planar_lzw.tiff", kConvertOk, 278, 374},
+        {"tiff/pillow/multipage.tiff", kConvertOk, 10, 10},
+        {"tiff/libtiff/test_float64_predictor2_le_lzw.tif", kConvertNotReadable, 0, 0},
+        {"pcx/image-rs/24bit.pcx", kConvertOk, 435, 353},
+        {"pcx/image-rs/256-palette.pcx", kConvertOk, 435, 353},
+        {"pcx/pillow/01r_00.pcx", kConvertNotReadable, 0, 0},
+        // A real Photo CD pack, but shorter than the readers' 1 MiB floor.
+        {"pcd/pillow/hopper.pcd", kConvertNotReadable, 0, 0},
+    };
+    for (const Case& c : cases) {
+        int32_t result = 0;
+        test::Picture out = ConvertAndRead(test::CorpusPath(c.path), result);
+        EXPECT_EQ(c.expected, result) << c.path;
+        EXPECT_EQ(c.width, out.width) << c.path;
+        EXPECT_EQ(c.height, out.height) << c.path;
+    }
+}
+
+// Only the Photo CD probe is left for a large file that nothing else takes;
+// without the pack's signature it must not turn into a picture of noise.
+TEST_F(ReaderChainTest, LargeFilesNeedThePhotoCdSignature) {
+    std::vector<uint8_t> bytes(1 << 20);
+    uint32_t state = 12345;
+    for (uint8_t& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(state >> 24);
+    }
+    bytes[0] = 'G';  // no other reader's magic
+    test::WriteFileBytes(m_dir.File("noise.png"), bytes);
+    int32_t result = 0;
+    EXPECT_EQ(-1, ConvertAndRead(m_dir.File("noise.png"), result).components);
+    EXPECT_EQ(kConvertNotReadable, result);
+
+    const char kSignature[] = "PCD_IPI";
+    std::copy(kSignature, kSignature + 7, bytes.begin() + 2048);
+    test::WriteFileBytes(m_dir.File("pack.pcd"), bytes);
+    test::Picture out = ConvertAndRead(m_dir.File("pack.pcd"), result);
+    EXPECT_EQ(kConvertOk, result);
+    EXPECT_EQ(768, out.width);
+    EXPECT_EQ(512, out.height);
+}
+
+// A 16-bit PNG of over 1 MiB converts as itself, not as a Photo CD image.
+TEST_F(ReaderChainTest, LargeSixteenBitPngIsReadAsPng) {
+    test::PngFixture fx;
+    fx.width = 500;
+    fx.height = 400;
+    fx.bitDepth = 16;
+    fx.samples.resize(500 * 400 * 6);
+    uint32_t state = 7;
+    for (uint8_t& b : fx.samples) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(state >> 24);
+    }
+    test::WritePng(m_dir.File("deep.png"), fx);
+    ASSERT_GE(test::ReadFileBytes(m_dir.File("deep.png")).size(), size_t{1} << 20);
+    int32_t result = 0;
+    test::Picture out = ConvertAndRead(m_dir.File("deep.png"), result);
+    EXPECT_EQ(kConvertOk, result);
+    EXPECT_EQ(500, out.width);
+    EXPECT_EQ(400, out.height);
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -134,7 +134,9 @@ std::vector<CorpusEntry> CorpusManifest(const std::string& prefix) {
         while (std::getline(split, field, '\t')) {
             fields.push_back(field);
         }
-        if (fields.size() < 7) {
+        // A line whose notes are empty ends in a tab, which getline drops.
+        fields.resize(std::max<size_t>(fields.size(), 7));
+        if (fields[0].empty()) {
             continue;
         }
         CorpusEntry entry;
