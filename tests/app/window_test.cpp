@@ -511,8 +511,9 @@ TEST_F(ConversionTest, EmptyQualityConvertsNothing) {
     EXPECT_EQ(opened.urls.size(), 1u);
 }
 
-TEST_F(ConversionTest, RunIntoThePicturesOwnFolderLeavesTheOriginals) {
-    const std::vector<uint8_t> before = test::ReadFileBytes(folder.File("b.png"));
+// Choosing the pictures' own folder shrinks them in place: each file is
+// replaced by its JPEG, and only once that JPEG is complete.
+TEST_F(ConversionTest, RunIntoThePicturesOwnFolderReplacesThemWithTheirJpeg) {
     ASSERT_TRUE(DropFiles({folder.File("b.png")}));
     ChooseWith([&](QFileDialog& chooser) {
         auto* path = chooser.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -522,7 +523,8 @@ TEST_F(ConversionTest, RunIntoThePicturesOwnFolderLeavesTheOriginals) {
     });
     ASSERT_EQ(LabelText(c::kFolderLabel), folder.Path());
     Click(c::kStartButton);
-    EXPECT_EQ(test::ReadFileBytes(folder.File("b.png")), before);
+    const test::JpegInfo info = test::ReadJpegInfo(folder.File("b.png"));
+    EXPECT_GT(info.width, 0);
 }
 
 TEST_F(ConversionTest, ClosingDuringARunEndsItAfterTheCurrentFile) {
