@@ -290,8 +290,8 @@ TEST_F(JpegCodecTest, OptimizedTablesChangeNoPixel) {
     ASSERT_EQ(1, Decode(m_dir.File("src.jpg"), image));
     for (int optimize : {0, 1}) {
         JpegCodec writer;
-        ASSERT_EQ(1, writer.Save(m_dir.File("o" + std::to_string(optimize) + ".jpg").c_str(), image,
-                                 75, 1, optimize, 0, nullptr));
+        ASSERT_EQ(1, writer.Save(m_dir.File(optimize ? "o1.jpg" : "o0.jpg").c_str(), image, 75, 1,
+                                 optimize, 0, nullptr));
     }
     EXPECT_EQ(test::ReadJpeg(m_dir.File("o0.jpg")).samples,
               test::ReadJpeg(m_dir.File("o1.jpg")).samples);
