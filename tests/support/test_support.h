@@ -41,6 +41,17 @@ class PrivateTempFolder {
     bool m_hadSaved = false;
 };
 
+// Names a parameterised test after its case's `name` field, with the '-'
+// of fixture names turned into the '_' that GoogleTest allows.
+struct CaseName {
+    template <typename Info>
+    std::string operator()(const Info& info) const {
+        std::string name = info.param.name;
+        for (char& c : name) c = (c == '-') ? '_' : c;
+        return name;
+    }
+};
+
 // Entry names in a folder, sorted; "." and ".." left out.
 std::vector<std::string> ListFolder(const std::string& path);
 

@@ -166,11 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"width-2-two-padding-bytes", {.width = 2, .height = 3}},
         DecodeCase{"width-4-no-padding", {.width = 4, .height = 3}},
         DecodeCase{"one-pixel", {.width = 1, .height = 1}}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) c = (c == '-') ? '_' : c;
-        return name;
-    });
+    test::CaseName());
 
 // ---- files that Open refuses ---------------------------------------------
 
@@ -234,11 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"info-block-under-20", {}, [](auto& b) { Put32(b, 10, 14 + 19); }},
         RefusalCase{"file-header-cut", {}, [](auto& b) { b.resize(13); }},
         RefusalCase{"empty-file", {}, [](auto& b) { b.clear(); }}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) c = (c == '-') ? '_' : c;
-        return name;
-    });
+    test::CaseName());
 
 TEST_F(BmpReaderTest, MissingFileIsRefused) {
     ImageBuffer image;
@@ -290,11 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Wide enough that width x 24 wraps 32 bits.
         DecodeFailureCase{
             "width-wraps-row-length", {.height = 1}, [](auto& b) { Put32(b, 18, 0x0AAAAAABu); }}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) c = (c == '-') ? '_' : c;
-        return name;
-    });
+    test::CaseName());
 
 // 10000 x 10000 would fit a pixel store (300 MB); over a few bytes of data
 // Decode fails before making it.

@@ -262,12 +262,7 @@ std::vector<DecodeCase> DecodeCases() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PcxDecodes, ::testing::ValuesIn(DecodeCases()),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name) c = (c == '-') ? '_' : c;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, PcxDecodes, ::testing::ValuesIn(DecodeCases()), test::CaseName());
 
 // ---- files that Open refuses ---------------------------------------------
 
@@ -319,11 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"depth-24-12x2", TrueColourFile({.bitsPerPlane = 12, .planes = 2})},
         RefusalCase{"depth-24-planes-narrower-than-width",
                     TrueColourFile({.xMax = 9, .planes = 3, .bytesPerLine = 9})}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) c = (c == '-') ? '_' : c;
-        return name;
-    });
+    test::CaseName());
 
 TEST_F(PcxReaderTest, MissingFileIsRefused) {
     ImageBuffer image;
@@ -371,11 +362,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Shorter than header and palette together: the palette seek would
         // land inside the header.
         DecodeFailureCase{"palette-file-shorter-than-896", RawFile({}, Bytes(300, 1))}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) c = (c == '-') ? '_' : c;
-        return name;
-    });
+    test::CaseName());
 
 // A 65535 x 65535 header over a few bytes of code fails before a 4 GiB
 // pixel store is made for it.

@@ -142,11 +142,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, PhotoCdColour,
                              ColourCase{"y0-chroma-0", 0, 0, 0, {0, 154, 0}},
                              // Green lands on 61.49..., rounded down; red and blue clip high.
                              ColourCase{"y128-chroma-255", 128, 255, 255, {255, 61, 255}}),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name) c = (c == '-') ? '_' : c;
-                             return name;
-                         });
+                         test::CaseName());
 
 // ---- layout ------------------------------------------------------------------
 
@@ -214,11 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Only the low byte counts.
                       ResolutionCase{"base-from-0x102", 0x102, 2},
                       ResolutionCase{"base-16-from-0x7fffff00", 0x7FFFFF00, 0}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) c = (c == '-') ? '_' : c;
-        return name;
-    });
+    test::CaseName());
 
 // ---- files that Open refuses ---------------------------------------------
 
@@ -282,11 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"resolution-minus-1", [] { return MakePack(); }, -1},
                       RefusalCase{"resolution-0x1ff", [] { return MakePack(); }, 0x1FF},
                       RefusalCase{"empty-file", [] { return Bytes{}; }, 2}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) c = (c == '-') ? '_' : c;
-        return name;
-    });
+    test::CaseName());
 
 TEST_F(PhotoCdReaderTest, ExactlyOneMiBIsAccepted) {
     ImageBuffer image;

@@ -536,11 +536,7 @@ const TiffCase kDecodeCases[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, TiffDecodeTest, testing::ValuesIn(kDecodeCases),
-                         [](const testing::TestParamInfo<TiffCase>& info) {
-                             std::string name = info.param.name;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+                         test::CaseName());
 
 struct RefusalCase {
     const char* name;
