@@ -1,5 +1,6 @@
 #include "engine/image_buffer.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -35,9 +36,11 @@ uint32_t PixelStoreSize(int32_t width, int32_t height, uint32_t bitsPerPixel) {
     if (width < 1 || height < 1 || bytesPerPixel == 0) {
         return 0;
     }
-    const uint64_t count =
-        static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * bytesPerPixel;
-    return count > UINT32_MAX ? 0 : static_cast<uint32_t>(count);
+    // The stride is a signed 32-bit quantity too: one very wide row must not
+    // pass just because the picture is one row high.
+    const uint64_t stride = static_cast<uint64_t>(width) * bytesPerPixel;
+    const uint64_t count = stride * static_cast<uint64_t>(height);
+    return stride > INT32_MAX || count > UINT32_MAX ? 0 : static_cast<uint32_t>(count);
 }
 
 ImageBuffer::~ImageBuffer() {

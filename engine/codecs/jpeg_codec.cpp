@@ -108,16 +108,47 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Follows a chain of links to the file an ordinary write would reach, even
+// when that file does not exist yet, so that the link itself stays a link.
+bool ResolveLinks(std::string& path) {
+    constexpr int kMaxLinks = 40;  // the kernel's own limit on a chain
+    for (int depth = 0; depth < kMaxLinks; ++depth) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return true;
+        }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<size_t>(length) >= target.size()) {
+            return false;
+        }
+        target.resize(static_cast<size_t>(length));
+        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    return false;
+}
+
 // A name beside the destination that no one else holds: claimed by the
 // exclusive creation, a new number tried when another writer got there
-// first. The file gets the mode a plain create would give it.
-int CreatePartialFile(const std::string& target, std::string& partialPath) {
-    const std::string stem = FolderOf(target) + "/." + NameOf(target) + ".";
+// first. The visible part of the name is cut so the whole stays within the
+// file system's 255 bytes. The file is never more open than the one it
+// replaces: a replacement gets the old file's mode before any byte is
+// written, a new file the mode a plain create gives it.
+int CreatePartialFile(const std::string& target, int targetMode, std::string& partialPath) {
+    constexpr size_t kMaxNameBytes = 200;
+    const std::string name = NameOf(target).substr(0, kMaxNameBytes);
+    const std::string stem = FolderOf(target) + "/." + name + ".";
+    const mode_t createMode = targetMode >= 0 ? 0600 : 0666;
     const unsigned start = static_cast<unsigned>(getpid()) * 7919u;
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
         std::string candidate = stem + std::to_string(start + attempt) + ".part";
-        const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
         if (fd >= 0) {
+            if (targetMode >= 0 && fchmod(fd, static_cast<mode_t>(targetMode)) != 0) {
+                close(fd);
+                unlink(candidate.c_str());
+                return -1;
+            }
             partialPath = std::move(candidate);
             return fd;
         }
@@ -266,30 +297,24 @@ int32_t JpegCodec::Save(const char* destination, ImageBuffer& image, int32_t qua
 }
 
 // Works out where the JPEG goes and opens the file it is written into. An
-// existing destination is never opened for writing: the new file is made
-// beside it and only renamed over it once it is complete, so a failure, a
-// full disk or a kill leaves the old bytes (and a source converted onto
-// itself) intact.
+// existing file is never opened for writing: the new one is made beside it
+// and only renamed over it once it is complete, so a failure, a full disk or
+// a kill leaves the old bytes (and a source converted onto itself) intact.
+// When no new file can be made there, the conversion fails rather than
+// write into the old one.
 bool JpegCodec::OpenDestination(const char* destination) {
     try {
         m_targetPath = destination;
-        if (m_targetPath.empty() || m_targetPath.back() == '/') {
+        if (m_targetPath.empty() || m_targetPath.back() == '/' || !ResolveLinks(m_targetPath)) {
             return false;
         }
-        struct stat st;
-        if (lstat(m_targetPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            // Writing through a link replaces what it points at, as an
-            // ordinary write would, and keeps the link.
-            if (char* resolved = realpath(m_targetPath.c_str(), nullptr)) {
-                m_targetPath = resolved;
-                std::free(resolved);
-            }
-        }
         int fd = -1;
-        if (stat(m_targetPath.c_str(), &st) == 0) {
-            if (S_ISDIR(st.st_mode)) {
-                return false;
-            }
+        struct stat st;
+        if (stat(m_targetPath.c_str(), &st) != 0) {
+            fd = CreatePartialFile(m_targetPath, -1, m_partialPath);
+        } else if (S_ISDIR(st.st_mode)) {
+            return false;
+        } else {
             // The old file must be one we could have written: a read-only
             // destination stays read-only and untouched.
             const int probe = open(m_targetPath.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
@@ -298,17 +323,13 @@ bool JpegCodec::OpenDestination(const char* destination) {
             }
             close(probe);
             if (S_ISREG(st.st_mode)) {
-                m_targetMode = static_cast<int>(st.st_mode & 07777);
-                fd = CreatePartialFile(m_targetPath, m_partialPath);
-            }
-            if (fd < 0) {
-                // A device, or a folder where no new file can be made: the
-                // only way left is to write the file itself.
-                m_partialPath.clear();
+                fd = CreatePartialFile(m_targetPath, static_cast<int>(st.st_mode & 07777),
+                                       m_partialPath);
+            } else {
+                // A device or a pipe holds no bytes to lose and cannot be
+                // replaced by renaming: it is written as it is.
                 fd = open(m_targetPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
             }
-        } else {
-            fd = CreatePartialFile(m_targetPath, m_partialPath);
         }
         if (fd < 0) {
             return false;
@@ -365,9 +386,6 @@ bool JpegCodec::Compress(const ImageBuffer& rows, int32_t optimize, int32_t smoo
 bool JpegCodec::CommitDestination() {
     std::FILE* stream = m_stream;
     m_stream = nullptr;
-    if (!m_partialPath.empty() && m_targetMode >= 0) {
-        fchmod(fileno(stream), static_cast<mode_t>(m_targetMode));
-    }
     if (std::fclose(stream) != 0) {
         return false;
     }
@@ -397,7 +415,6 @@ int32_t JpegCodec::Close() {
         m_partialPath.clear();
     }
     m_targetPath.clear();
-    m_targetMode = -1;
     m_callback = nullptr;
     m_image = nullptr;
     m_decompressorActive = 0;

@@ -70,10 +70,9 @@ class JpegCodec {
     int m_orientation = 1;
     // Save writes into m_partialPath beside the destination and renames it
     // over m_targetPath once the file is complete. Empty m_partialPath means
-    // the destination is written in place (devices, unwritable folders).
+    // the destination is written in place (devices and pipes).
     std::string m_targetPath;
     std::string m_partialPath;
-    int m_targetMode = -1;
 };
 
 }  // namespace tolvane

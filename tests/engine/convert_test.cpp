@@ -152,6 +152,35 @@ TEST_F(ConvertImageTest, WritesThroughALinkToItsTarget) {
     EXPECT_EQ(40, test::ReadJpeg(target).width);
 }
 
+TEST_F(ConvertImageTest, ADanglingLinkGetsItsTargetWritten) {
+    ASSERT_EQ(0, symlink("made.jpg", m_dir.File("link.jpg").c_str()));
+    ASSERT_EQ(kConvertOk, Convert(m_jpeg, m_dir.File("link.jpg")));
+    struct stat st;
+    ASSERT_EQ(0, lstat(m_dir.File("link.jpg").c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(40, test::ReadJpeg(m_dir.File("made.jpg")).width);
+}
+
+// Names near the file system's 255-byte limit leave no room for a longer
+// partial name beside them; they must still convert, new or replaced.
+TEST_F(ConvertImageTest, LongestNamesStillConvert) {
+    const std::string out = m_dir.File(std::string(251, 'n') + ".jpg");
+    ASSERT_EQ(kConvertOk, Convert(m_jpeg, out));
+    ASSERT_EQ(kConvertOk, Convert(m_jpeg, out, 1));
+    EXPECT_EQ(1, test::ReadJpeg(out).components);
+}
+
+TEST_F(ConvertImageTest, NoNewFileBesideItMeansTheOldOneIsLeftAlone) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
+    ASSERT_EQ(0, mkdir(m_dir.File("shut").c_str(), 0700));
+    const std::string out = m_dir.File("shut/old.jpg");
+    test::WriteFileBytes(out, {1, 2, 3});
+    ASSERT_EQ(0, chmod(m_dir.File("shut").c_str(), 0500));
+    EXPECT_EQ(kConvertWriteFailed, Convert(m_jpeg, out));
+    chmod(m_dir.File("shut").c_str(), 0700);
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), test::ReadFileBytes(out));
+}
+
 TEST_F(ConvertImageTest, ConvertingAFileOntoItselfLeavesItsJpeg) {
     ASSERT_EQ(kConvertOk, Convert(m_jpeg, m_jpeg, 1));
     EXPECT_EQ(1, test::ReadJpeg(m_jpeg).components);

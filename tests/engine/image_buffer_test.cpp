@@ -39,6 +39,7 @@ TEST(ImageBufferTest, CreateRefusesImpossibleForms) {
         {65536, 65536, 8, 0, "exactly 2^32 bytes"},
         {INT32_MAX, INT32_MAX, 32, 0, "a product that overflows 64 bits of care"},
         {46341, 46341, 16, 0, "2 * 46341^2 passes 32 bits"},
+        {536870912, 1, 32, 0, "one row whose stride passes 31 bits"},
     };
     for (const Case& c : cases) {
         ImageBuffer image;

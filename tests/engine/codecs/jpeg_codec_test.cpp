@@ -2,6 +2,7 @@
 #include "engine/image_orientation.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -342,6 +343,39 @@ TEST_F(JpegCodecTest, SaveConvertsOtherDepths) {
             EXPECT_NEAR(29, out.At(3, 3)[0], 2);
         }
     }
+}
+
+// While the new file is written beside a private destination, nobody else
+// may read it either.
+struct PartialFileWatch {
+    static inline std::string folder;
+    static inline std::vector<unsigned> modes;
+    static void Look(int32_t, int32_t, int32_t, int32_t) {
+        for (const std::string& name : test::ListFolder(folder)) {
+            struct stat st;
+            if (name.find(".part") != std::string::npos &&
+                stat((folder + "/" + name).c_str(), &st) == 0) {
+                modes.push_back(st.st_mode & 07777);
+            }
+        }
+    }
+};
+
+TEST_F(JpegCodecTest, ReplacementIsNeverMoreOpenThanTheFileItReplaces) {
+    const std::string out = m_dir.File("private.jpg");
+    test::WriteFileBytes(out, {1});
+    ASSERT_EQ(0, chmod(out.c_str(), 0600));
+    ImageBuffer image;
+    ASSERT_TRUE(image.Create(8, 4, 24, 0));
+    PartialFileWatch::folder = m_dir.Path();
+    PartialFileWatch::modes.clear();
+    JpegCodec writer;
+    ASSERT_EQ(1, writer.Save(out.c_str(), image, 60, 1, 1, 0, &PartialFileWatch::Look));
+    ASSERT_FALSE(PartialFileWatch::modes.empty()) << "rows are written into a file beside it";
+    for (unsigned mode : PartialFileWatch::modes) EXPECT_EQ(0600u, mode);
+    struct stat st;
+    ASSERT_EQ(0, stat(out.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
 TEST_F(JpegCodecTest, SaveRefusesBadArgumentsBeforeTouchingTheDestination) {
