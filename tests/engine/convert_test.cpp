@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +41,30 @@ class ConvertImageTest : public ::testing::Test {
     int32_t Convert(const std::string& source, const std::string& destination,
                     int32_t grayscale = 0, int32_t quality = 60) {
         return ConvertImage(source.c_str(), destination.c_str(), grayscale, quality, 1, 0);
+    }
+
+    // Permission tests mean nothing to root, which writes anywhere; when the
+    // suite runs as root the conversion runs in a child as 'nobody'.
+    int32_t ConvertUnprivileged(const std::string& source, const std::string& destination) {
+        const pid_t child = fork();
+        if (child == 0) {
+            if (geteuid() == 0) {
+                constexpr uid_t kNobody = 65534;
+                chmod(m_dir.Path().c_str(), 0777);
+                chmod(m_temp.Path().c_str(), 0777);
+                if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+                    _exit(100);
+                }
+            }
+            const int32_t result = Convert(source, destination);
+            _exit(result == kConvertOk ? 0 : -result);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        chmod(m_dir.Path().c_str(), 0700);
+        chmod(m_temp.Path().c_str(), 0700);
+        if (!WIFEXITED(status)) return INT32_MIN;
+        return WEXITSTATUS(status) == 0 ? kConvertOk : -WEXITSTATUS(status);
     }
 };
 
@@ -122,12 +147,13 @@ TEST_F(ConvertImageTest, DestinationsThatCannotBeWrittenCreateNothing) {
 }
 
 TEST_F(ConvertImageTest, ReadOnlyDestinationKeepsItsBytes) {
-    if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
     const std::string out = m_dir.File("locked.jpg");
     test::WriteFileBytes(out, {1, 2, 3});
     ASSERT_EQ(0, chmod(out.c_str(), 0444));
-    EXPECT_EQ(kConvertWriteFailed, Convert(m_jpeg, out));
+    EXPECT_EQ(kConvertWriteFailed, ConvertUnprivileged(m_jpeg, out));
     EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), test::ReadFileBytes(out));
+    EXPECT_EQ((std::vector<std::string>{"locked.jpg", "photo.jpg"}),
+              test::ListFolder(m_dir.Path()));
 }
 
 TEST_F(ConvertImageTest, ReplacesAnExistingDestinationAndKeepsItsMode) {
@@ -170,15 +196,17 @@ TEST_F(ConvertImageTest, LongestNamesStillConvert) {
     EXPECT_EQ(1, test::ReadJpeg(out).components);
 }
 
+// A writable file in a folder that takes no new entries: writing into the
+// old file would lose it if the write failed, so the conversion fails.
 TEST_F(ConvertImageTest, NoNewFileBesideItMeansTheOldOneIsLeftAlone) {
-    if (geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
     ASSERT_EQ(0, mkdir(m_dir.File("shut").c_str(), 0700));
     const std::string out = m_dir.File("shut/old.jpg");
     test::WriteFileBytes(out, {1, 2, 3});
-    ASSERT_EQ(0, chmod(m_dir.File("shut").c_str(), 0500));
-    EXPECT_EQ(kConvertWriteFailed, Convert(m_jpeg, out));
-    chmod(m_dir.File("shut").c_str(), 0700);
+    ASSERT_EQ(0, chmod(out.c_str(), 0666));
+    ASSERT_EQ(0, chmod(m_dir.File("shut").c_str(), 0555));
+    EXPECT_EQ(kConvertWriteFailed, ConvertUnprivileged(m_jpeg, out));
     EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), test::ReadFileBytes(out));
+    EXPECT_EQ((std::vector<std::string>{"old.jpg"}), test::ListFolder(m_dir.File("shut")));
 }
 
 TEST_F(ConvertImageTest, ConvertingAFileOntoItselfLeavesItsJpeg) {
