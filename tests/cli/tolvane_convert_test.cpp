@@ -160,7 +160,7 @@ const SettingsCase kSettingsCases[] = {
     {"lowest_quality_no_smoothing", {"--quality", "1", "--smoothing", "0"}, 3},
 };
 INSTANTIATE_TEST_SUITE_P(Accepted, ConvertToolSettings, ::testing::ValuesIn(kSettingsCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 struct FailureCase {
     const char* name;
@@ -220,7 +220,7 @@ const FailureCase kFailureCases[] = {
      "invalid settings"},
 };
 INSTANTIATE_TEST_SUITE_P(Codes, ConvertToolFailure, ::testing::ValuesIn(kFailureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 // ---- the command line itself ------------------------------------------------
 
@@ -255,7 +255,7 @@ const UsageCase kUsageCases[] = {
     {"to_with_output_folder", {"--to", "out.jpg", "-o", "out", "a.png"}},
 };
 INSTANTIATE_TEST_SUITE_P(Errors, ConvertToolUsage, ::testing::ValuesIn(kUsageCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 TEST_F(ConvertTool, VersionIsPrinted) {
     Outcome run = RunTool({"--version"});
