@@ -27,10 +27,6 @@ extern "C" [[noreturn]] void JpegErrorExit(j_common_ptr object) {
     longjmp(manager->recovery, 1);
 }
 
-// Warnings (corrupt entropy data, a premature end) never stop decoding and
-// are nobody's business on a console either.
-extern "C" void JpegSilentOutput(j_common_ptr) {}
-
 uint16_t Read16(const uint8_t* p, bool bigEndian) {
     return bigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1])
                      : static_cast<uint16_t>(p[1] << 8 | p[0]);
@@ -171,10 +167,11 @@ JpegCodec::~JpegCodec() {
     Close();
 }
 
+// Only fatal errors are taken over; warnings (corrupt entropy data, a
+// premature end) keep libjpeg's own message output and decoding goes on.
 void JpegCodec::InstallErrorManager(jpeg_common_struct& object) {
     object.err = jpeg_std_error(&m_error.base);
     m_error.base.error_exit = JpegErrorExit;
-    m_error.base.output_message = JpegSilentOutput;
 }
 
 int32_t JpegCodec::Open(const char* path, ImageBuffer* image, ProgressCallback callback) {

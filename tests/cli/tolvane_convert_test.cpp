@@ -132,6 +132,9 @@ struct SettingsCase {
     std::vector<std::string> options;
     int components;
 };
+void PrintTo(const SettingsCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ConvertToolSettings : public ConvertTool,
                             public ::testing::WithParamInterface<SettingsCase> {};
@@ -170,6 +173,9 @@ struct FailureCase {
     int status;
     const char* reason;
 };
+void PrintTo(const FailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ConvertToolFailure : public ConvertTool, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -228,6 +234,9 @@ struct UsageCase {
     const char* name;
     std::vector<std::string> args;
 };
+void PrintTo(const UsageCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ConvertToolUsage : public ConvertTool, public ::testing::WithParamInterface<UsageCase> {};
 
