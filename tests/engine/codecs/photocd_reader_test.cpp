@@ -141,7 +141,12 @@ INSTANTIATE_TEST_SUITE_P(Samples, PhotoCdColour,
                              // Far-off chroma: red and blue clip low, green does not.
                              ColourCase{"y0-chroma-0", 0, 0, 0, {0, 154, 0}},
                              // Green lands on 61.49..., rounded down; red and blue clip high.
-                             ColourCase{"y128-chroma-255", 128, 255, 255, {255, 61, 255}}),
+                             ColourCase{"y128-chroma-255", 128, 255, 255, {255, 61, 255}},
+                             // Red lands on 174.50033: without the tiny cross
+                             // term it would round to 174. Blue is unclipped too.
+                             ColourCase{"y14-red-on-the-half", 14, 178, 254, {175, 0, 65}},
+                             // No channel clipped: every coefficient shows.
+                             ColourCase{"y90-unclipped", 90, 170, 120, {104, 133, 155}}),
                          test::CaseName());
 
 // ---- layout ------------------------------------------------------------------
