@@ -6,8 +6,12 @@
 #include "main_window.h"
 #include "runtime/qt_runtime.h"
 
-int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+int main(int /*argc*/, char** argv) {
+    // The program reads no command line: Qt sees only the program's name, so
+    // not even Qt's own options (-style, -platform, ...) change the window.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Tolvane"));
     QApplication::setApplicationVersion(QStringLiteral(TOLVANE_VERSION));
     // Ties the window to the installed desktop entry and its icon.

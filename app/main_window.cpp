@@ -26,7 +26,10 @@ MainWindow::MainWindow(QWidget* parent)
     m_ui->超级列表框1->setColumnWidth(1, kPathColumnWidth);
     m_ui->超级列表框1->header()->setSectionsClickable(true);
     m_ui->超级列表框1->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The hint lies over the list, in front of it.
+    // The hint lies over the list, in front of it. Its line breaks are CR LF
+    // pairs, which the window description cannot keep (XML turns them into
+    // LF), so the text is set here.
+    m_ui->标签2->setText(QStringLiteral("请将图片拖入此处\r\n\r\n暂只支持jpg/png格式图片"));
     m_ui->标签2->raise();
 }
 

@@ -106,23 +106,24 @@ double TextToNumber(std::string_view text) {
 }
 
 int32_t LeadingInteger(std::string_view text) {
-    const std::string folded = FoldFullWidth(text);
+    // Only ASCII digits count: full-width forms are text for the run's
+    // TextToNumber, not for the integer box.
     size_t i = 0;
-    while (i < folded.size() && IsCSpace(folded[i])) {
+    while (i < text.size() && IsCSpace(text[i])) {
         ++i;
     }
     bool negative = false;
-    if (i < folded.size() && (folded[i] == '+' || folded[i] == '-')) {
-        negative = folded[i] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
         ++i;
     }
     // Accumulated in 64 bits and stopped once past the 32-bit range, so a
     // long run of digits cannot overflow.
     constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     int64_t magnitude = 0;
-    while (i < folded.size() && IsDigit(folded[i])) {
+    while (i < text.size() && IsDigit(text[i])) {
         if (magnitude <= kLimit) {
-            magnitude = magnitude * 10 + (folded[i] - '0');
+            magnitude = magnitude * 10 + (text[i] - '0');
         }
         ++i;
     }

@@ -16,7 +16,7 @@ std::string FoldFullWidth(std::string_view text);
 // inf and nan are not numbers here; a text without a leading number gives 0.
 double TextToNumber(std::string_view text);
 
-// The leading integer of the folded text (white space, sign, digits), clamped
+// The leading integer of the text (white space, sign, ASCII digits), clamped
 // into the 32-bit signed range; 0 when there is none.
 int32_t LeadingInteger(std::string_view text);
 

@@ -443,7 +443,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, PercentLabelTest,
                                          PercentCase{6, 1, "16.67 %"},  // 16.666...
                                          PercentCase{7, 3, "42.86 %"},  // 42.857...
                                          PercentCase{1, 1, "100 %"},    // no ".00"
-                                         PercentCase{200, 1, "0.5 %"}));
+                                         PercentCase{200, 1, "0.5 %"},
+                                         // 14.375 is stored just below; the nudge
+                                         // before rounding lifts it to 14.38.
+                                         PercentCase{160, 23, "14.38 %"}));
 
 TEST_F(HandlersTest, EmptyListRunsOnePassAndShowsItComplete) {
     Drop("/pics/a.gif");  // adds no row but enables the start button

@@ -174,7 +174,7 @@ TEST_F(WindowTest, ControlsStandAsTheWindowDescriptionGivesThem) {
          "QLabel",
          "主窗口",
          {32, 160, 160, 40},
-         "请将图片拖入此处\n\n暂只支持jpg/png格式图片"},
+         "请将图片拖入此处\r\n\r\n暂只支持jpg/png格式图片"},
         {"拖放对象1", "tolvane::runtime::DropReceiver", "主窗口", {16, 24, 40, 32}, ""},
         {"分组框1", "QGroupBox", "主窗口", {240, 24, 216, 96}, "Step1：图片质量"},
         {"标签1", "QLabel", "分组框1", {13, 16, 112, 32}, "图片质量（0-100）："},
@@ -368,12 +368,23 @@ struct PasteCase {
     const char* afterLeaving;
 };
 
+// A file manager sends a file drop with its path as text too; the quality
+// box must not take it as typing.
+TEST_F(WindowTest, FilesDroppedOnTheQualityBoxAreRefused) {
+    QMimeData data;
+    data.setUrls(FileUrls({"/tmp/a.jpg"}));
+    data.setText(QStringLiteral("/tmp/a.jpg"));
+    EXPECT_FALSE(DropData(data, QualityBox()));
+    EXPECT_EQ(S(QualityBox()->text()), "60");
+    EXPECT_EQ(List()->topLevelItemCount(), 0);
+}
+
 TEST_F(WindowTest, PastedTextIsNotFilteredButClamped) {
     const PasteCase cases[] = {
         {"abc", "abc", ""},                       // its number is 0
         {"1e3", "100", "100"},                    // its number is 1000
         {"100.00000005", "100.00000005", "100"},  // within the clamp's tolerance
-        {"６０", "６０", "60"},                   // full-width digits are digits
+        {"６０", "６０", ""},                     // no leading ASCII integer
     };
     QLineEdit* box = QualityBox();
     for (const PasteCase& expected : cases) {
