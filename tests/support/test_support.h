@@ -52,6 +52,20 @@ struct CaseName {
     }
 };
 
+// One call of a progress callback, as RecordProgress keeps it.
+struct ProgressEvent {
+    int32_t direction, percent, row, reserved;
+    bool operator==(const ProgressEvent&) const = default;
+};
+
+// Every call of RecordProgress, in order; a test clears it first.
+inline std::vector<ProgressEvent> g_progress;
+
+// A progress callback that appends its call to g_progress.
+inline void RecordProgress(int32_t direction, int32_t percent, int32_t row, int32_t reserved) {
+    g_progress.push_back({direction, percent, row, reserved});
+}
+
 // Entry names in a folder, sorted; "." and ".." left out.
 std::vector<std::string> ListFolder(const std::string& path);
 

@@ -103,14 +103,9 @@ void ExpectPattern(const ImageBuffer& image, int width, int height) {
     }
 }
 
-struct ProgressEvent {
-    int32_t direction, percent, row, reserved;
-    bool operator==(const ProgressEvent&) const = default;
-};
-std::vector<ProgressEvent> g_progress;
-void RecordProgress(int32_t direction, int32_t percent, int32_t row, int32_t reserved) {
-    g_progress.push_back({direction, percent, row, reserved});
-}
+using test::g_progress;
+using test::ProgressEvent;
+using test::RecordProgress;
 
 class BmpReaderTest : public ::testing::Test {
   protected:

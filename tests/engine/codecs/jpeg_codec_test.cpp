@@ -18,14 +18,6 @@ namespace {
 
 using test::Picture;
 
-struct ProgressLog {
-    static inline std::vector<std::array<int32_t, 3>> calls;
-    static void Record(int32_t direction, int32_t percent, int32_t row, int32_t reserved) {
-        EXPECT_EQ(0, reserved);
-        calls.push_back({direction, percent, row});
-    }
-};
-
 double MeanDifference(const Picture& a, const uint8_t* b, size_t count) {
     double sum = 0;
     for (size_t i = 0; i < count; ++i) sum += std::abs(int(a.samples[i]) - int(b[i]));
@@ -161,20 +153,20 @@ TEST_F(JpegCodecTest, DecodeFailsWhenThePixelStoreCannotBeMade) {
 
 TEST_F(JpegCodecTest, ReportsEachRowAndTheEnd) {
     test::WriteJpeg(m_dir.File("four.jpg"), test::MakePattern(5, 4, 3));
-    ProgressLog::calls.clear();
+    test::g_progress.clear();
     ImageBuffer image;
-    ASSERT_EQ(1, Decode(m_dir.File("four.jpg"), image, &ProgressLog::Record));
-    using Call = std::array<int32_t, 3>;
-    EXPECT_EQ((std::vector<Call>{{1, 25, 0}, {1, 50, 1}, {1, 75, 2}, {1, 100, 3}, {1, 100, 3}}),
-              ProgressLog::calls);
+    ASSERT_EQ(1, Decode(m_dir.File("four.jpg"), image, &test::RecordProgress));
+    using Calls = std::vector<test::ProgressEvent>;
+    EXPECT_EQ((Calls{{1, 25, 0, 0}, {1, 50, 1, 0}, {1, 75, 2, 0}, {1, 100, 3, 0}, {1, 100, 3, 0}}),
+              test::g_progress);
 
     ImageBuffer two;
     ASSERT_TRUE(two.Create(3, 2, 24, 0));
-    ProgressLog::calls.clear();
+    test::g_progress.clear();
     JpegCodec writer;
     ASSERT_EQ(1,
-              writer.Save(m_dir.File("two.jpg").c_str(), two, 60, 1, 1, 0, &ProgressLog::Record));
-    EXPECT_EQ((std::vector<Call>{{0, 50, 0}, {0, 100, 1}, {0, 100, 1}}), ProgressLog::calls);
+              writer.Save(m_dir.File("two.jpg").c_str(), two, 60, 1, 1, 0, &test::RecordProgress));
+    EXPECT_EQ((Calls{{0, 50, 0, 0}, {0, 100, 1, 0}, {0, 100, 1, 0}}), test::g_progress);
 }
 
 TEST(ProgressPercentTest, TruncatesTheDoubleQuotient) {

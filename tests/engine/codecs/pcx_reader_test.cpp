@@ -378,14 +378,9 @@ TEST_F(PcxReaderTest, HeaderClaimingMoreThanTheDataHoldsMakesNoImage) {
 
 // ---- lifecycle and progress ------------------------------------------------
 
-struct ProgressEvent {
-    int32_t direction, percent, row, reserved;
-    bool operator==(const ProgressEvent&) const = default;
-};
-std::vector<ProgressEvent> g_progress;
-void RecordProgress(int32_t direction, int32_t percent, int32_t row, int32_t reserved) {
-    g_progress.push_back({direction, percent, row, reserved});
-}
+using test::g_progress;
+using test::ProgressEvent;
+using test::RecordProgress;
 
 TEST_F(PcxReaderTest, DecodeWithoutOpenFails) {
     PcxReader reader;

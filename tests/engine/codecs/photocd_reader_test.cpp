@@ -80,14 +80,9 @@ Rgb PixelAt(const ImageBuffer& image, int x, int y) {
     return {p[0], p[1], p[2]};
 }
 
-struct ProgressEvent {
-    int32_t direction, percent, row, reserved;
-    bool operator==(const ProgressEvent&) const = default;
-};
-std::vector<ProgressEvent> g_progress;
-void RecordProgress(int32_t direction, int32_t percent, int32_t row, int32_t reserved) {
-    g_progress.push_back({direction, percent, row, reserved});
-}
+using test::g_progress;
+using test::ProgressEvent;
+using test::RecordProgress;
 
 class PhotoCdReaderTest : public ::testing::Test {
   protected:

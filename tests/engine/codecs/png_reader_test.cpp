@@ -36,17 +36,9 @@ constexpr int kPalette = PNG_COLOR_TYPE_PALETTE;
 constexpr int kGreyAlpha = PNG_COLOR_TYPE_GRAY_ALPHA;
 constexpr int kRgba = PNG_COLOR_TYPE_RGB_ALPHA;
 
-struct ProgressCall {
-    int32_t direction;
-    int32_t percent;
-    int32_t row;
-    int32_t reserved;
-};
-std::vector<ProgressCall> g_progress;
-
-void RecordProgress(int32_t direction, int32_t percent, int32_t row, int32_t reserved) {
-    g_progress.push_back({direction, percent, row, reserved});
-}
+using test::g_progress;
+using test::ProgressEvent;
+using test::RecordProgress;
 
 // --- PNG chunk surgery, for files libpng's writer refuses to make ---------
 
@@ -335,7 +327,7 @@ TEST_P(PngInterlaceTest, SamePixelsAsPlainFileAndOneReportPerRowAndPass) {
         }
         EXPECT_EQ(g_progress.back().row, kHeight - 1);
         EXPECT_EQ(g_progress.back().percent, 100);
-        for (const ProgressCall& call : g_progress) {
+        for (const ProgressEvent& call : g_progress) {
             EXPECT_EQ(call.direction, kDecoding);
             EXPECT_EQ(call.reserved, 0);
         }

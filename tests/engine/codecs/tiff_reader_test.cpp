@@ -710,14 +710,9 @@ TEST(TiffReaderTest, LibtiffStaysSilent) {
     EXPECT_EQ("", err);
 }
 
-struct ProgressCall {
-    int32_t direction, percent, row, reserved;
-    bool operator==(const ProgressCall&) const = default;
-};
-std::vector<ProgressCall> g_progress;
-void RecordProgress(int32_t direction, int32_t percent, int32_t row, int32_t reserved) {
-    g_progress.push_back({direction, percent, row, reserved});
-}
+using test::g_progress;
+using test::ProgressEvent;
+using test::RecordProgress;
 
 TEST(TiffReaderTest, ReportsEveryRowAndTheEnd) {
     PrivateTempFolder temp;
@@ -729,10 +724,10 @@ TEST(TiffReaderTest, ReportsEveryRowAndTheEnd) {
     g_progress.clear();
     ASSERT_EQ(1, reader.Open(path.c_str(), &image, RecordProgress));
     ASSERT_EQ(1, reader.Decode());
-    const std::vector<ProgressCall> decoded = {{kDecoding, 33, 0, 0},
-                                               {kDecoding, 66, 1, 0},
-                                               {kDecoding, 100, 2, 0},
-                                               {kDecoding, 100, 2, 0}};
+    const std::vector<ProgressEvent> decoded = {{kDecoding, 33, 0, 0},
+                                                {kDecoding, 66, 1, 0},
+                                                {kDecoding, 100, 2, 0},
+                                                {kDecoding, 100, 2, 0}};
     EXPECT_EQ(decoded, g_progress);
 
     const DecodeFailureCase failure = DecodeFailureCases()[0];
@@ -740,7 +735,7 @@ TEST(TiffReaderTest, ReportsEveryRowAndTheEnd) {
     g_progress.clear();
     ASSERT_EQ(1, reader.Open(failPath.c_str(), &image, RecordProgress));
     ASSERT_EQ(0, reader.Decode());
-    const std::vector<ProgressCall> failed = {{kDecoding, 100, 7, 0}};
+    const std::vector<ProgressEvent> failed = {{kDecoding, 100, 7, 0}};
     EXPECT_EQ(failed, g_progress) << "a failed decode ends at 100 percent";
 }
 
