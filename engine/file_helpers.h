@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -33,6 +34,12 @@ inline constexpr int64_t kLastTempNumber = 2047483647;
 bool MakeTempFileName(const std::string& prefix, std::string& path, int64_t firstNumber,
                       int64_t& number);
 bool MakeTempFileName(const std::string& prefix, std::string& path);
+
+// True when `size` bytes were read into `buffer`; a short read is a file
+// that ends early.
+inline bool ReadExactly(std::FILE* stream, void* buffer, std::size_t size) {
+    return std::fread(buffer, 1, size, stream) == size;
+}
 
 // The length of the open stream in bytes (0 for a null stream or a failed
 // seek); leaves the stream at offset 0.

@@ -7,6 +7,9 @@
 #include <new>
 #include <optional>
 
+#include "engine/byte_order.h"
+#include "engine/file_helpers.h"
+
 namespace tolvane {
 
 namespace {
@@ -40,21 +43,8 @@ constexpr int32_t kCompressionNone = 0;
 constexpr int32_t kCompressionBitFields = 3;
 constexpr int32_t kSupportedBitsPerPixel = 24;
 
-uint16_t ReadLe16(const uint8_t* bytes) {
-    return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-uint32_t ReadLe32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-}
-
 int32_t ReadLe32Signed(const uint8_t* bytes) {
     return static_cast<int32_t>(ReadLe32(bytes));
-}
-
-bool ReadExactly(std::FILE* file, void* buffer, std::size_t size) {
-    return std::fread(buffer, 1, size, file) == size;
 }
 
 // The length of the whole file; bitmaps may exceed what a 32-bit size holds.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/byte_order.h"
 #include "engine/image_orientation.h"
 
 namespace tolvane {
@@ -25,16 +26,6 @@ extern "C" [[noreturn]] void JpegErrorExit(j_common_ptr object) {
     auto* manager = reinterpret_cast<JpegErrorManager*>(object->err);
     (*object->err->format_message)(object, manager->message);
     longjmp(manager->recovery, 1);
-}
-
-uint16_t Read16(const uint8_t* p, bool bigEndian) {
-    return bigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1])
-                     : static_cast<uint16_t>(p[1] << 8 | p[0]);
-}
-
-uint32_t Read32(const uint8_t* p, bool bigEndian) {
-    return bigEndian ? (uint32_t{Read16(p, true)} << 16) | Read16(p + 2, true)
-                     : (uint32_t{Read16(p + 2, false)} << 16) | Read16(p, false);
 }
 
 // The orientation tag of an APP1 payload "Exif\0\0" + TIFF header + IFD0, or

@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "engine/byte_order.h"
 #include "engine/file_helpers.h"
 
 namespace tolvane {
@@ -38,14 +39,6 @@ constexpr int64_t kPaletteBytes = kPaletteEntries * 3;
 // repeats of the byte that follows.
 constexpr uint8_t kRunFlags = 0xC0;
 constexpr uint8_t kRunCountMask = 0x3F;
-
-uint16_t ReadLe16(const uint8_t* bytes) {
-    return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-bool ReadExactly(std::FILE* file, void* buffer, std::size_t size) {
-    return std::fread(buffer, 1, size, file) == size;
-}
 
 // Fills exactly `length` bytes of `out` from the run-length code at
 // `position`, and gives the position after the last code byte used. A run

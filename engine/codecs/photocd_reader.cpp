@@ -64,10 +64,6 @@ void ConvertRow(const uint8_t* luma, const uint8_t* chroma, int32_t width, uint8
     }
 }
 
-bool ReadExactly(std::FILE* file, void* buffer, std::size_t size) {
-    return std::fread(buffer, 1, size, file) == size;
-}
-
 const Resolution* FindResolution(int32_t code) {
     for (const Resolution& resolution : kResolutions) {
         if (resolution.code == code) {
