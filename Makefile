@@ -2,9 +2,11 @@
 # are there, so a fresh machine needs nothing but these commands.
 RELEASE_DIR := build
 TEST_DIR    := build-asan
+FUZZ_DIR    := build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 
-.PHONY: all deps build test run bench install clean
+.PHONY: all deps build test fuzz run bench install clean
 
 all: build
 
@@ -21,6 +23,14 @@ test: deps
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# libFuzzer targets built with clang, then each run for FUZZ_SECONDS seconds.
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVANE_FUZZ=ON \
+		-DTOLVANE_BUILD_APP=OFF -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzzers $(FUZZ_DIR)
+
 run: build
 	$(RELEASE_DIR)/bin/tolvane
 
@@ -31,4 +41,4 @@ install: build
 	cmake --install $(RELEASE_DIR)
 
 clean:
-	rm -rf $(RELEASE_DIR) $(TEST_DIR)
+	rm -rf $(RELEASE_DIR) $(TEST_DIR) $(FUZZ_DIR)

@@ -1,0 +1,14 @@
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/codecs/png_reader.h"
+#include "fuzz/read_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using tolvane::PngReader;
+    tolvane::fuzz::FuzzReader<PngReader>(
+        data, size, [](PngReader& reader, const char* path, tolvane::ImageBuffer* image) {
+            return reader.Open(path, image, tolvane::fuzz::CheckProgress);
+        });
+    return 0;
+}
