@@ -10,84 +10,22 @@
 #include <string>
 #include <vector>
 
+#include "support/fixtures.h"
 #include "support/test_support.h"
 
 namespace tolvane {
 namespace {
 
+using test::BmpFixture;
+using test::MakeBmp;
+using test::PatternBlue;
+using test::PatternGreen;
+using test::PatternRed;
 using test::PrivateTempFolder;
+using test::Put16;
+using test::Put32;
 using test::ScopedTempDir;
 using test::WriteFileBytes;
-
-// What a fixture bitmap holds. Pixels are a fixed pattern with a different
-// value in every channel of every pixel, so a swapped channel, a mirrored
-// row or a misread padding byte shows.
-struct BmpFixture {
-    const char* magic = "BM";
-    uint32_t headerSize = 40;  // 12 writes an OS/2 core header
-    int32_t width = 3;
-    int32_t height = 2;  // negative: rows stored top-down (info header only)
-    uint16_t bitsPerPixel = 24;
-    uint32_t compression = 0;
-    uint32_t gapBytes = 0;  // between the header and the pixel data, like a palette
-};
-
-uint8_t PatternRed(int x, int y) {
-    return static_cast<uint8_t>(10 + 3 * x + 50 * y);
-}
-uint8_t PatternGreen(int x, int y) {
-    return static_cast<uint8_t>(200 - 7 * x - 20 * y);
-}
-uint8_t PatternBlue(int x, int y) {
-    return static_cast<uint8_t>(1 + x + 90 * y);
-}
-
-void Put16(std::vector<uint8_t>& bytes, std::size_t at, uint32_t value) {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(std::vector<uint8_t>& bytes, std::size_t at, uint32_t value) {
-    Put16(bytes, at, value);
-    Put16(bytes, at + 2, value >> 16);
-}
-
-std::vector<uint8_t> MakeBmp(const BmpFixture& f) {
-    const bool core = f.headerSize == 12;
-    const uint32_t offset = 14 + f.headerSize + f.gapBytes;
-    const int rows = f.height < 0 ? -f.height : f.height;
-    const uint32_t rowLength = (static_cast<uint32_t>(f.width) * 3 + 3) & ~3u;
-    std::vector<uint8_t> bytes(offset, 0);
-    bytes[0] = static_cast<uint8_t>(f.magic[0]);
-    bytes[1] = static_cast<uint8_t>(f.magic[1]);
-    Put32(bytes, 2, offset + rowLength * rows);
-    Put32(bytes, 10, offset);
-    Put32(bytes, 14, f.headerSize);
-    if (core) {
-        Put16(bytes, 18, static_cast<uint32_t>(f.width));
-        Put16(bytes, 20, static_cast<uint32_t>(f.height));
-        Put16(bytes, 22, 1);
-        Put16(bytes, 24, f.bitsPerPixel);
-    } else {
-        Put32(bytes, 18, static_cast<uint32_t>(f.width));
-        Put32(bytes, 22, static_cast<uint32_t>(f.height));
-        Put16(bytes, 26, 1);
-        Put16(bytes, 28, f.bitsPerPixel);
-        Put32(bytes, 30, f.compression);
-    }
-    const bool bottomUp = core || f.height > 0;
-    for (int i = 0; i < rows; ++i) {
-        const int y = bottomUp ? rows - 1 - i : i;
-        std::vector<uint8_t> row(rowLength, 0xEE);  // padding that must not show
-        for (int x = 0; x < f.width; ++x) {
-            row[3 * x] = PatternBlue(x, y);
-            row[3 * x + 1] = PatternGreen(x, y);
-            row[3 * x + 2] = PatternRed(x, y);
-        }
-        bytes.insert(bytes.end(), row.begin(), row.end());
-    }
-    return bytes;
-}
 
 void ExpectPattern(const ImageBuffer& image, int width, int height) {
     ASSERT_EQ(image.Width(), width);

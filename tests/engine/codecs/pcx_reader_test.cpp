@@ -9,93 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "support/fixtures.h"
 #include "support/test_support.h"
 
 namespace tolvane {
 namespace {
 
+using test::Bytes;
+using test::EncodedFile;
+using test::FixturePalette;
+using test::HeaderBytes;
+using test::PcxHeader;
 using test::PrivateTempFolder;
 using test::ScopedTempDir;
+using test::WithPalette;
 using test::WriteFileBytes;
-
-using Bytes = std::vector<uint8_t>;
-
-struct PcxHeader {
-    uint8_t manufacturer = 0x0A;
-    uint8_t encoding = 1;
-    uint8_t bitsPerPlane = 8;
-    uint16_t xMin = 0, yMin = 0, xMax = 3, yMax = 1;
-    uint8_t planes = 1;
-    uint16_t bytesPerLine = 4;
-};
-
-void Put16(Bytes& bytes, std::size_t at, uint32_t value) {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-Bytes HeaderBytes(const PcxHeader& h) {
-    Bytes bytes(128, 0);
-    bytes[0] = h.manufacturer;
-    bytes[1] = 5;
-    bytes[2] = h.encoding;
-    bytes[3] = h.bitsPerPlane;
-    Put16(bytes, 4, h.xMin);
-    Put16(bytes, 6, h.yMin);
-    Put16(bytes, 8, h.xMax);
-    Put16(bytes, 10, h.yMax);
-    bytes[65] = h.planes;
-    Put16(bytes, 66, h.bytesPerLine);
-    return bytes;
-}
-
-// The usual encoder: runs of up to 63, and a lone byte of 0xC0 or more
-// written as a run of one so that it is not taken for a code.
-Bytes EncodeRle(const Bytes& scanline) {
-    Bytes out;
-    for (std::size_t i = 0; i < scanline.size();) {
-        std::size_t run = 1;
-        while (i + run < scanline.size() && scanline[i + run] == scanline[i] && run < 63) {
-            ++run;
-        }
-        if (run > 1 || scanline[i] >= 0xC0) {
-            out.push_back(static_cast<uint8_t>(0xC0 | run));
-        }
-        out.push_back(scanline[i]);
-        i += run;
-    }
-    return out;
-}
-
-// The palette of every 8-bit fixture: distinct red, green and blue per entry.
-Bytes FixturePalette() {
-    Bytes palette;
-    for (int k = 0; k < 256; ++k) {
-        palette.push_back(static_cast<uint8_t>(k));
-        palette.push_back(static_cast<uint8_t>(255 - k));
-        palette.push_back(static_cast<uint8_t>(k ^ 0x5A));
-    }
-    return palette;
-}
-
-Bytes WithPalette(Bytes file, bool marker = true) {
-    if (marker) {
-        file.push_back(0x0C);
-    }
-    const Bytes palette = FixturePalette();
-    file.insert(file.end(), palette.begin(), palette.end());
-    return file;
-}
-
-// Header, then the given scanlines each run-length encoded.
-Bytes EncodedFile(const PcxHeader& header, const std::vector<Bytes>& scanlines) {
-    Bytes file = HeaderBytes(header);
-    for (const Bytes& line : scanlines) {
-        const Bytes code = EncodeRle(line);
-        file.insert(file.end(), code.begin(), code.end());
-    }
-    return file;
-}
 
 Bytes RawFile(const PcxHeader& header, const Bytes& code) {
     Bytes file = HeaderBytes(header);

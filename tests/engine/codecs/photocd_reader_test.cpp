@@ -13,60 +13,22 @@
 #include <string>
 #include <vector>
 
+#include "support/fixtures.h"
 #include "support/test_support.h"
 
 namespace tolvane {
 namespace {
 
+using test::Bytes;
+using test::FillImage;
+using test::FillUniform;
+using test::kOneMiB;
+using test::kPackLayouts;
+using test::MakePack;
+using test::PackLayout;
 using test::PrivateTempFolder;
 using test::ScopedTempDir;
 using test::WriteFileBytes;
-
-using Bytes = std::vector<uint8_t>;
-
-constexpr std::size_t kOneMiB = 1048576;
-
-// Where each uncompressed image sits, and its size.
-struct Layout {
-    int width, height;
-    std::size_t offset;
-};
-constexpr Layout kLayouts[] = {{192, 128, 0x2000}, {384, 256, 0xB800}, {768, 512, 0x30000}};
-
-// An image pack of `size` bytes: zeros, with the signature at 2048.
-Bytes MakePack(std::size_t size = kOneMiB) {
-    Bytes pack(size, 0);
-    std::memcpy(pack.data() + 2048, "PCD_IPI", 7);
-    return pack;
-}
-
-// Fills one image of the pack: luma(x, y) per pixel, and per row pair p the
-// chroma samples c1(k, p) and c2(k, p), k counting pixel pairs.
-void FillImage(Bytes& pack, int resolution, const std::function<uint8_t(int, int)>& luma,
-               const std::function<uint8_t(int, int)>& c1,
-               const std::function<uint8_t(int, int)>& c2) {
-    const Layout& layout = kLayouts[resolution];
-    uint8_t* out = pack.data() + layout.offset;
-    for (int pair = 0; pair < layout.height / 2; ++pair) {
-        for (int row = 0; row < 2; ++row) {
-            for (int x = 0; x < layout.width; ++x) {
-                *out++ = luma(x, 2 * pair + row);
-            }
-        }
-        for (int k = 0; k < layout.width / 2; ++k) {
-            *out++ = c1(k, pair);
-        }
-        for (int k = 0; k < layout.width / 2; ++k) {
-            *out++ = c2(k, pair);
-        }
-    }
-}
-
-void FillUniform(Bytes& pack, int resolution, uint8_t y, uint8_t c1, uint8_t c2) {
-    FillImage(
-        pack, resolution, [y](int, int) { return y; }, [c1](int, int) { return c1; },
-        [c2](int, int) { return c2; });
-}
 
 struct Rgb {
     uint8_t red, green, blue;
@@ -192,7 +154,7 @@ TEST_P(PhotoCdResolution, ReadsItsOwnImage) {
     FillUniform(pack, 2, 0, 0, 0);
     const Rgb expected[] = {{141, 141, 141}, {253, 253, 253}, {0, 154, 0}};
     const ResolutionCase& c = GetParam();
-    const Layout& layout = kLayouts[c.layout];
+    const PackLayout& layout = kPackLayouts[c.layout];
     ImageBuffer image;
     PhotoCdReader reader;
     ASSERT_EQ(reader.Open(Write(pack).c_str(), &image, c.resolution, nullptr), 1);
