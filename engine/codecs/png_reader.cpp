@@ -1,5 +1,7 @@
 #include "engine/codecs/png_reader.h"
 
+#include <sys/stat.h>
+
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +18,17 @@ constexpr int kMaxPaletteEntries = 256;
 // come through unchanged; files without gAMA are assumed to be like them.
 constexpr double kScreenGamma = 2.2;
 constexpr double kDefaultFileGamma = 0.45455;
+
+// Chunks whose contents never reach the picture. libpng allocates a text or
+// list chunk's full stated length before reading it, and only warns when the
+// length is beyond its limit, so a file of a few bytes could ask for 2 GB.
+// Listed chunks are skipped as they are read instead.
+constexpr png_byte kUnusedChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf\0pCAL\0sCAL\0hIST";
+constexpr int kUnusedChunkCount = sizeof kUnusedChunks / 5;
+
+// Deflate encodes at best 258 bytes in two bits, so the image data cannot
+// expand more than this from the bytes left in the file.
+constexpr uint64_t kMaxDeflateExpansion = 1032;
 
 extern "C" {
 
@@ -99,6 +112,7 @@ int32_t PngReader::Open(const char* path, ImageBuffer* image, ProgressCallback c
     if (m_info == nullptr) {
         return Refuse();
     }
+    png_set_keep_unknown_chunks(m_png, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks, kUnusedChunkCount);
     if (ReadHeader() != 1) {
         return Refuse();
     }
@@ -168,9 +182,10 @@ int32_t PngReader::Decode() {
     const bool sameForm = image.BitsPerPixel() == m_targetBits &&
                           image.PaletteSize() == m_paletteSize && image.Width() == width &&
                           image.Height() == height;
-    // Create refuses stores of 2^32 bytes or more, which is what stops a
-    // header that declares an absurd size.
-    if (!sameForm && !image.Create(width, height, m_targetBits, m_paletteSize)) {
+    // Create refuses stores of 2^32 bytes or more; a file too short for the
+    // pixels it declares fails before any store is made.
+    if (!FileCanHoldPixels() ||
+        (!sameForm && !image.Create(width, height, m_targetBits, m_paletteSize))) {
         return Fail();
     }
     const size_t rowCount = static_cast<size_t>(height);
@@ -190,6 +205,21 @@ int32_t PngReader::Decode() {
     ReportProgress(m_callback, kDecoding, height - 1, height);
     Close();
     return 1;
+}
+
+// libpng would fail at the end of a file whose image data cannot hold the
+// declared pixels; knowing that up front keeps a short file from making a
+// pixel store of gigabytes first. libpng has read up to the first IDAT.
+bool PngReader::FileCanHoldPixels() const {
+    struct stat status {};
+    const long position = std::ftell(m_file);
+    if (position < 0 || fstat(fileno(m_file), &status) != 0 || status.st_size < position) {
+        return false;
+    }
+    const uint64_t bytesLeft = static_cast<uint64_t>(status.st_size - position);
+    const uint64_t pixelBits = static_cast<uint64_t>(m_width) * m_height *
+                               png_get_channels(m_png, m_info) * static_cast<uint64_t>(m_bitDepth);
+    return pixelBits / 8 <= bytesLeft * kMaxDeflateExpansion;
 }
 
 // Copies the palette, asks for gamma, alpha order and interlace handling,

@@ -31,6 +31,7 @@ class PngReader {
     void Reset();
     int32_t Refuse();
     int32_t Fail();
+    bool FileCanHoldPixels() const;
     // The only two functions that arm libpng's jump; each runs one libpng call
     // sequence on the members below and keeps no owning locals.
     int32_t ReadHeader();

@@ -1,5 +1,6 @@
 #include "engine/codecs/tiff_reader.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
@@ -17,11 +18,18 @@ constexpr uint32_t kImageBitsPerPixel = 24;
 // with one bad strip still gives the rest of its picture.
 constexpr int kContinueOnError = 0;
 constexpr const char* kReadMode = "r";
-// Largest single block libtiff may ask for. A picture that passes Open needs
-// no strip or tile buffer beyond the size of its own 32-bit raster, while a
-// file of a few hundred bytes can declare strips of hundreds of gigabytes;
-// without a bound, libtiff zero-fills whatever the system grants.
+// Largest single block libtiff may ask for. A picture that passes Open has a
+// raster below 4 GiB, while a file of a few hundred bytes can declare strips
+// of hundreds of gigabytes; without a bound, libtiff zero-fills whatever the
+// system grants.
 constexpr tmsize_t kLibtiffLargestAllocation = tmsize_t{1} << 32;
+// libtiff decodes one strip or tile at a time into a buffer of its own. Real
+// pictures need a few samples per pixel; a header claiming thousands of
+// samples, or tiles far wider than the picture, would have libtiff allocate
+// and fill gigabytes for a small picture. A piece may take up to 64 bytes
+// per raster pixel, and any picture may use pieces of 16 MiB.
+constexpr uint64_t kPieceBytesPerRasterByte = 16;
+constexpr uint64_t kPieceFloor = uint64_t{16} << 20;
 
 // Product of two sizes, or nothing when it does not fit in 32 bits.
 std::optional<uint32_t> CheckedProduct(uint32_t a, uint32_t b) {
@@ -96,6 +104,21 @@ bool CompressionDecodes(TIFF* tiff) {
     return TIFFIsCODECConfigured(compression) == 1;
 }
 
+// Whether the strip or tile buffer libtiff will make stays in proportion to
+// the picture's raster. Separate planes are read into one buffer per sample.
+bool PiecesFitRaster(TIFF* tiff, uint32_t rasterBytes) {
+    uint64_t piece = TIFFIsTiled(tiff) ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff);
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    uint16_t samples = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    if (planar == PLANARCONFIG_SEPARATE) {
+        piece *= samples;
+    }
+    const uint64_t limit = std::max(kPieceFloor, kPieceBytesPerRasterByte * rasterBytes);
+    return piece != 0 && piece <= limit;
+}
+
 }  // namespace
 
 TiffReader::TiffReader() {
@@ -155,7 +178,8 @@ int32_t TiffReader::Decode() {
     }
     try {
         const std::optional<RasterSizes> sizes = RasterSizesFor(m_width, m_height);
-        if (!sizes || !CompressionDecodes(m_tiff) || !PrepareDestination()) {
+        if (!sizes || !CompressionDecodes(m_tiff) || !PiecesFitRaster(m_tiff, sizes->rasterBytes) ||
+            !PrepareDestination()) {
             return FailDecode();
         }
         m_rowSwap.reset(new (std::nothrow) uint8_t[sizes->rowBytes]);

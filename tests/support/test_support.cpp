@@ -1,10 +1,12 @@
 #include "support/test_support.h"
 
 #include <dirent.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,9 +47,28 @@ PrivateTempFolder::PrivateTempFolder() {
         m_hadSaved = true;
     }
     setenv("TMPDIR", m_dir.Path().c_str(), 1);
+    m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_watch < 0 || inotify_add_watch(m_watch, m_dir.Path().c_str(), IN_CREATE) < 0) {
+        throw std::runtime_error("cannot watch the temporary folder");
+    }
+}
+
+int PrivateTempFolder::StoresMade() {
+    int made = 0;
+    alignas(inotify_event) char events[4096];
+    ssize_t got;
+    while ((got = read(m_watch, events, sizeof events)) > 0) {
+        for (char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            made += (event->mask & IN_CREATE) != 0 ? 1 : 0;
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    return made;
 }
 
 PrivateTempFolder::~PrivateTempFolder() {
+    close(m_watch);
     if (m_hadSaved) {
         setenv("TMPDIR", m_saved.c_str(), 1);
     } else {
@@ -150,5 +171,46 @@ std::vector<CorpusEntry> CorpusManifest(const std::string& prefix) {
     }
     return entries;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
+                                                                             std::size_t),
+                                                         void (*free_hook)(const volatile void*));
+
+namespace {
+std::atomic<bool> g_watchingHeap{false};
+std::atomic<std::size_t> g_largestAllocation{0};
+
+void NoteAllocation(const volatile void*, std::size_t size) {
+    if (!g_watchingHeap.load(std::memory_order_relaxed)) {
+        return;
+    }
+    std::size_t seen = g_largestAllocation.load(std::memory_order_relaxed);
+    while (size > seen && !g_largestAllocation.compare_exchange_weak(seen, size)) {
+    }
+}
+
+void NoteFree(const volatile void*) {}
+}  // namespace
+
+std::optional<std::size_t> LargestAllocationDuring(const std::function<void()>& run) {
+    // The sanitizer keeps hooks for the life of the process; one is enough.
+    static const bool installed =
+        __sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteFree) != 0;
+    g_largestAllocation = 0;
+    g_watchingHeap = installed;
+    run();
+    g_watchingHeap = false;
+    if (!installed) {
+        return std::nullopt;
+    }
+    return g_largestAllocation.load();
+}
+#else
+std::optional<std::size_t> LargestAllocationDuring(const std::function<void()>& run) {
+    run();
+    return std::nullopt;
+}
+#endif
 
 }  // namespace tolvane::test

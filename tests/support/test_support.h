@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,9 +37,14 @@ class PrivateTempFolder {
     const std::string& Path() const { return m_dir.Path(); }
     // Names of the KORVIMAP*.tmp entries in the folder.
     std::vector<std::string> Leftovers() const;
+    // How many entries were created in the folder since the last call (or
+    // since the folder was made), deleted ones included: a reader that
+    // refuses a file early has made no pixel store at all.
+    int StoresMade();
 
   private:
     ScopedTempDir m_dir;
+    int m_watch = -1;
     std::string m_saved;
     bool m_hadSaved = false;
 };
@@ -89,5 +97,13 @@ struct CorpusEntry {
     std::string notes;
 };
 std::vector<CorpusEntry> CorpusManifest(const std::string& prefix);
+
+// Largest single heap block asked for while `run` runs, on this thread or
+// any other. Only builds with AddressSanitizer can watch the heap; in other
+// builds the answer is empty and tests skip that check.
+std::optional<std::size_t> LargestAllocationDuring(const std::function<void()>& run);
+
+// What "a large allocation" means for refusing a crafted header early.
+inline constexpr std::size_t kLargeAllocation = std::size_t{16} << 20;
 
 }  // namespace tolvane::test

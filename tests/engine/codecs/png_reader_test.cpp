@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -97,6 +98,17 @@ Bytes WithIhdr(const Bytes& png, uint32_t width, uint32_t height) {
     PutBigEndian32(size, height);
     std::copy(size.begin(), size.end(), chunks.front().data.begin());
     return JoinChunks(chunks);
+}
+
+// The file up to the end of IHDR, then the header of a chunk claiming
+// `length` bytes and a few bytes of it: the file ends long before the chunk.
+Bytes WithChunkClaim(const Bytes& png, const char* type, uint32_t length) {
+    constexpr size_t kIhdrEnd = kSignatureSize + 12 + 13;
+    Bytes b(png.begin(), png.begin() + kIhdrEnd);
+    PutBigEndian32(b, length);
+    b.insert(b.end(), type, type + 4);
+    b.insert(b.end(), 16, 'x');
+    return b;
 }
 
 // --- fixtures --------------------------------------------------------------
@@ -449,6 +461,8 @@ struct BadFileCase {
     // when `palette` is set).
     std::function<Bytes(const Bytes&)> make;
     bool palette = false;
+    // Decode must fail before it makes a pixel store.
+    bool failsBeforeStore = false;
 };
 
 void PrintTo(const BadFileCase& c, std::ostream* os) {
@@ -481,6 +495,13 @@ const BadFileCase kRefusedByOpen[] = {
     // libpng's default limit is 1,000,000 pixels either way.
     {"width_past_limit", [](const Bytes& png) { return WithIhdr(png, 0x7FFFFFFF, 1); }},
     {"height_past_31_bits", [](const Bytes& png) { return WithIhdr(png, 1, 0x80000000u); }},
+    // libpng reserves a text or list chunk's stated length before reading it.
+    {"text_chunk_claims_2_gib",
+     [](const Bytes& png) { return WithChunkClaim(png, "tEXt", 0x7FFFFFF0); }},
+    {"itxt_chunk_claims_800_mb",
+     [](const Bytes& png) { return WithChunkClaim(png, "iTXt", 820549215); }},
+    {"splt_chunk_claims_2_gib",
+     [](const Bytes& png) { return WithChunkClaim(png, "sPLT", 0x7FFFFFF0); }},
     {"palette_without_plte",
      [](const Bytes& png) {
          std::vector<Chunk> chunks = SplitChunks(png);
@@ -498,9 +519,14 @@ TEST_P(PngRefusedTest, OpenRefusesAndLeavesTheReaderClosed) {
     const std::string path = Write("bad.png", c.make(valid));
     ImageBuffer image;
     PngReader reader;
-    EXPECT_EQ(reader.Open(path.c_str(), &image, nullptr), 0);
+    const std::optional<size_t> largest = test::LargestAllocationDuring(
+        [&] { EXPECT_EQ(reader.Open(path.c_str(), &image, nullptr), 0); });
+    if (largest) {
+        EXPECT_LT(*largest, test::kLargeAllocation);
+    }
     EXPECT_EQ(reader.Decode(), 0);
     EXPECT_EQ(image.Width(), 0);
+    EXPECT_EQ(m_temp.StoresMade(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(NotReadable, PngRefusedTest, ::testing::ValuesIn(kRefusedByOpen),
@@ -540,8 +566,16 @@ const BadFileCase kFailedByDecode[] = {
      }},
     // Accepted by libpng's limits, but the pixel store would need 2^32 bytes
     // or more: refused when the buffer is made, before any row is read.
-    {"declares_1000000_squared", [](const Bytes& png) { return WithIhdr(png, 1000000, 1000000); }},
-    {"declares_just_over_4_gib_rgb", [](const Bytes& png) { return WithIhdr(png, 65536, 21846); }},
+    {"declares_1000000_squared", [](const Bytes& png) { return WithIhdr(png, 1000000, 1000000); },
+     false, true},
+    {"declares_just_over_4_gib_rgb", [](const Bytes& png) { return WithIhdr(png, 65536, 21846); },
+     false, true},
+    // A store that could be made, 2.7 GB, for a file of a few kilobytes:
+    // its data cannot hold those pixels, so no store is made for it.
+    {"declares_30000_squared", [](const Bytes& png) { return WithIhdr(png, 30000, 30000); }, false,
+     true},
+    {"declares_one_row_of_1000000", [](const Bytes& png) { return WithIhdr(png, 1000000, 64); },
+     false, true},
 };
 
 class PngDecodeFailsTest : public PngReaderTest,
@@ -553,7 +587,11 @@ TEST_P(PngDecodeFailsTest, OpenAcceptsDecodeFailsAndStillReportsTheEnd) {
     ImageBuffer image;
     PngReader reader;
     ASSERT_EQ(reader.Open(path.c_str(), &image, RecordProgress), 1);
+    m_temp.StoresMade();
     EXPECT_EQ(reader.Decode(), 0);
+    if (c.failsBeforeStore) {
+        EXPECT_EQ(m_temp.StoresMade(), 0);
+    }
     ASSERT_FALSE(g_progress.empty());
     EXPECT_EQ(g_progress.back().percent, 100);
     // The reader is closed: a second Decode has nothing to read.
