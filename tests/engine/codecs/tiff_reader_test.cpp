@@ -330,6 +330,7 @@ struct DecodeFailureCase {
     const char* name;
     const char* reason;
     std::vector<uint8_t> bytes;
+    bool refusedBeforeRaster = false;
 };
 
 std::vector<DecodeFailureCase> DecodeFailureCases() {
@@ -345,15 +346,33 @@ std::vector<DecodeFailureCase> DecodeFailureCases() {
     GreyHeader hugeStrips = Sized(65535, 900);
     hugeStrips.samplesPerPixel = 65535;
     hugeStrips.rowsPerStrip = 40;
+    // Within libtiff's 4 GiB cap, but each strip of 40 rows still takes
+    // 2.7 GB for a raster of 3.7 MB.
+    GreyHeader manySamples = Sized(1023, 900);
+    manySamples.samplesPerPixel = 65535;
+    manySamples.rowsPerStrip = 40;
     std::vector<DecodeFailureCase> cases = {
         {"strip-past-end", "the only strip lies beyond the end of the file",
          GreyStripFile(pastEnd, std::vector<uint8_t>(16, 0))},
         {"compression-unknown", "a scheme libtiff cannot decode",
-         GreyStripFile(unknown, std::vector<uint8_t>(64, 0x5A))},
+         GreyStripFile(unknown, std::vector<uint8_t>(64, 0x5A)), true},
         {"jpeg-strip-garbage", "JPEG-in-TIFF whose strip is no JPEG stream",
          GreyStripFile(jpeg, std::vector<uint8_t>(64, 0x5A))},
         {"strip-of-172-gb", "a strip buffer no system should be asked for",
-         GreyStripFile(hugeStrips, std::vector<uint8_t>(64, 0))},
+         GreyStripFile(hugeStrips, std::vector<uint8_t>(64, 0)), true},
+        {"strip-of-2.7-gb", "65535 samples per pixel, strips out of all proportion",
+         GreyStripFile(manySamples, std::vector<uint8_t>(64, 0)), true},
+        {"tile-of-1-gb", "an 8 x 8 picture in one 32768 x 32768 tile",
+         HandMadeTiff({{TIFFTAG_IMAGEWIDTH, kLong, 8},
+                       {TIFFTAG_IMAGELENGTH, kLong, 8},
+                       {TIFFTAG_BITSPERSAMPLE, kShort, 8},
+                       {TIFFTAG_PHOTOMETRIC, kShort, PHOTOMETRIC_MINISBLACK},
+                       {TIFFTAG_TILEWIDTH, kLong, 32768},
+                       {TIFFTAG_TILELENGTH, kLong, 32768},
+                       {TIFFTAG_TILEOFFSETS, kLong, kDataOffset},
+                       {TIFFTAG_TILEBYTECOUNTS, kLong, 64}},
+                      std::vector<uint8_t>(64, 0)),
+         true},
     };
     return cases;
 }
@@ -372,6 +391,10 @@ TEST(TiffReaderTest, DecodeFailsOnDataLibtiffCannotRender) {
             EXPECT_EQ(0, reader.Decode()) << "Decode closed the reader";
         }
         EXPECT_TRUE(temp.Leftovers().empty()) << "the raster's file must be deleted";
+        if (c.refusedBeforeRaster) {
+            EXPECT_EQ(0, temp.StoresMade()) << "refused before any raster is made";
+        }
+        temp.StoresMade();
     }
 }
 
