@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -212,5 +214,14 @@ std::optional<std::size_t> LargestAllocationDuring(const std::function<void()>& 
     return std::nullopt;
 }
 #endif
+
+void ExpectNothingLargeMade(PrivateTempFolder& temp, const std::function<void()>& read) {
+    temp.StoresMade();
+    const std::optional<std::size_t> largest = LargestAllocationDuring(read);
+    EXPECT_EQ(temp.StoresMade(), 0) << "a pixel store was made";
+    if (largest) {
+        EXPECT_LT(*largest, kLargeAllocation) << "a heap block of " << *largest << " bytes";
+    }
+}
 
 }  // namespace tolvane::test

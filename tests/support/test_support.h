@@ -106,4 +106,8 @@ std::optional<std::size_t> LargestAllocationDuring(const std::function<void()>& 
 // What "a large allocation" means for refusing a crafted header early.
 inline constexpr std::size_t kLargeAllocation = std::size_t{16} << 20;
 
+// The rule for crafted headers, checked while `read` runs: no pixel store
+// is made in `temp`, and no heap block reaches kLargeAllocation.
+void ExpectNothingLargeMade(PrivateTempFolder& temp, const std::function<void()>& read);
+
 }  // namespace tolvane::test

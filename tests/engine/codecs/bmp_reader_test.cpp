@@ -121,8 +121,10 @@ TEST_P(BmpRefused, OpenSaysNoAndStaysClosed) {
     }
     ImageBuffer image;
     BmpReader reader;
-    EXPECT_EQ(reader.Open(Write(bytes).c_str(), &image, nullptr), 0);
-    EXPECT_EQ(reader.Decode(), 0) << "a refused Open leaves the reader closed";
+    test::ExpectNothingLargeMade(m_temp, [&] {
+        EXPECT_EQ(reader.Open(Write(bytes).c_str(), &image, nullptr), 0);
+        EXPECT_EQ(reader.Decode(), 0) << "a refused Open leaves the reader closed";
+    });
     EXPECT_EQ(image.Width(), 0);
 }
 
@@ -190,8 +192,12 @@ TEST_P(BmpDecodeFails, AcceptedThenFailsLeavingNoScratch) {
     GetParam().damage(bytes);
     ImageBuffer image;
     BmpReader reader;
-    ASSERT_EQ(reader.Open(Write(bytes).c_str(), &image, nullptr), 1);
-    EXPECT_EQ(reader.Decode(), 0);
+    // Every one of these fails on its header or its length, before the
+    // pixel store.
+    test::ExpectNothingLargeMade(m_temp, [&] {
+        ASSERT_EQ(reader.Open(Write(bytes).c_str(), &image, nullptr), 1);
+        EXPECT_EQ(reader.Decode(), 0);
+    });
     image.Reset();
     EXPECT_TRUE(m_temp.Leftovers().empty());
 }
@@ -212,6 +218,11 @@ INSTANTIATE_TEST_SUITE_P(
                               Put32(b, 18, 3000000);
                               Put32(b, 22, 2000000);
                           }},
+        // Sizes at the 32-bit limits.
+        DecodeFailureCase{"width-int32-max", {}, [](auto& b) { Put32(b, 18, 0x7FFFFFFFu); }},
+        DecodeFailureCase{"height-int32-max", {}, [](auto& b) { Put32(b, 22, 0x7FFFFFFFu); }},
+        DecodeFailureCase{
+            "top-down-height-int32-min-plus-1", {}, [](auto& b) { Put32(b, 22, 0x80000001u); }},
         // Wide enough that width x 24 wraps 32 bits.
         DecodeFailureCase{
             "width-wraps-row-length", {.height = 1}, [](auto& b) { Put32(b, 18, 0x0AAAAAABu); }}),

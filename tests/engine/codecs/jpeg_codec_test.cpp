@@ -67,8 +67,35 @@ TEST_F(JpegCodecTest, ProgressiveDecodesLikeBaseline) {
               2.0);
 }
 
+// A small real JPEG whose frame header says `height` x `width` and whose
+// component count is `components`.
+std::vector<uint8_t> WithFrame(std::vector<uint8_t> bytes, uint16_t height, uint16_t width,
+                               int components = -1) {
+    for (size_t i = 0; i + 9 < bytes.size(); ++i) {
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+            bytes[i + 5] = static_cast<uint8_t>(height >> 8);
+            bytes[i + 6] = static_cast<uint8_t>(height);
+            bytes[i + 7] = static_cast<uint8_t>(width >> 8);
+            bytes[i + 8] = static_cast<uint8_t>(width);
+            if (components >= 0) bytes[i + 9] = static_cast<uint8_t>(components);
+            break;
+        }
+    }
+    return bytes;
+}
+
+// The file with `segment` (marker and all) right after SOI.
+std::vector<uint8_t> WithSegment(std::vector<uint8_t> bytes, std::vector<uint8_t> segment) {
+    bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
+    return bytes;
+}
+
 TEST_F(JpegCodecTest, OpenRefusesWhatIsNoUsableJpeg) {
-    Picture cmyk = test::MakePattern(8, 8, 3);
+    test::WriteJpeg(m_dir.File("ok.jpg"), test::MakePattern(8, 8, 1));
+    const std::vector<uint8_t> ok = test::ReadFileBytes(m_dir.File("ok.jpg"));
+    // A Huffman table whose 16 counts add up to 16 x 255 symbols.
+    std::vector<uint8_t> dht = {0xFF, 0xC4, 0x00, 0x13, 0x00};
+    dht.insert(dht.end(), 16, 0xFF);
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
@@ -78,25 +105,23 @@ TEST_F(JpegCodecTest, OpenRefusesWhatIsNoUsableJpeg) {
         {"soi-only", {0xFF, 0xD8}},
         {"soi-then-garbage", {0xFF, 0xD8, 'h', 'e', 'l', 'l', 'o', 0, 1, 2, 3}},
         {"png-signature", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}},
-        {"sof-with-zero-height", {}},
+        // Zero rows (and no DNL marker), zero columns, no components.
+        {"sof-with-zero-height", WithFrame(ok, 0, 8)},
+        {"sof-with-zero-width", WithFrame(ok, 8, 0)},
+        {"sof-with-no-components", WithFrame(ok, 8, 8, 0)},
+        {"sof-beyond-libjpeg-limit", WithFrame(ok, 65535, 65535)},
+        {"comment-running-past-the-end", WithSegment(ok, {0xFF, 0xFE, 0xFF, 0xFF, 'x'})},
+        {"huffman-table-of-4080-symbols", WithSegment(ok, dht)},
     };
-    // A real header whose frame claims zero rows (and no DNL marker).
-    test::WriteJpeg(m_dir.File("ok.jpg"), test::MakePattern(8, 8, 1));
-    cases[5].bytes = test::ReadFileBytes(m_dir.File("ok.jpg"));
-    for (size_t i = 0; i + 9 < cases[5].bytes.size(); ++i) {
-        if (cases[5].bytes[i] == 0xFF && cases[5].bytes[i + 1] == 0xC0) {
-            cases[5].bytes[i + 5] = 0;
-            cases[5].bytes[i + 6] = 0;
-            break;
-        }
-    }
     for (const Case& c : cases) {
         const std::string path = m_dir.File(c.name);
         test::WriteFileBytes(path, c.bytes);
         ImageBuffer image;
         JpegCodec codec;
-        EXPECT_EQ(0, codec.Open(path.c_str(), &image, nullptr)) << c.name;
-        EXPECT_EQ(0, codec.Decode()) << c.name << ": nothing is open";
+        test::ExpectNothingLargeMade(m_temp, [&] {
+            EXPECT_EQ(0, codec.Open(path.c_str(), &image, nullptr)) << c.name;
+            EXPECT_EQ(0, codec.Decode()) << c.name << ": nothing is open";
+        });
     }
     JpegCodec codec;
     ImageBuffer image;
@@ -139,6 +164,20 @@ TEST_F(JpegCodecTest, TruncatedEntropyDataStillDecodes) {
     ImageBuffer image;
     ASSERT_EQ(1, Decode(m_dir.File("cut.jpg"), image));
     EXPECT_EQ(64, image.Height());
+}
+
+// 65500 x 65500 is the largest frame libjpeg takes; its store would need
+// 12 GB, so Decode fails before making it or asking libjpeg for memory.
+TEST_F(JpegCodecTest, LargestFrameFailsBeforeAnyLargeAllocation) {
+    test::WriteJpeg(m_dir.File("ok.jpg"), test::MakePattern(8, 8, 3));
+    test::WriteFileBytes(m_dir.File("huge.jpg"),
+                         WithFrame(test::ReadFileBytes(m_dir.File("ok.jpg")), 65500, 65500));
+    ImageBuffer image;
+    JpegCodec codec;
+    test::ExpectNothingLargeMade(m_temp, [&] {
+        ASSERT_EQ(1, codec.Open(m_dir.File("huge.jpg").c_str(), &image, nullptr));
+        EXPECT_EQ(0, codec.Decode());
+    });
 }
 
 TEST_F(JpegCodecTest, DecodeFailsWhenThePixelStoreCannotBeMade) {
