@@ -29,6 +29,7 @@ fuzz: deps
 		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVANE_FUZZ=ON \
 		-DTOLVANE_BUILD_APP=OFF -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_BENCH=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	$(FUZZ_DIR)/fuzz/tolvane-fuzz-seeds $(FUZZ_DIR)/seeds
 	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzzers $(FUZZ_DIR)
 
 run: build
