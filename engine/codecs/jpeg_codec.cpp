@@ -311,6 +311,7 @@ bool JpegCodec::OpenDestination(const char* destination) {
             }
             close(probe);
             if (S_ISREG(st.st_mode)) {
+                m_replacesFile = true;
                 fd = CreatePartialFile(m_targetPath, static_cast<int>(st.st_mode & 07777),
                                        m_partialPath);
             } else {
@@ -374,7 +375,11 @@ bool JpegCodec::Compress(const ImageBuffer& rows, int32_t optimize, int32_t smoo
 bool JpegCodec::CommitDestination() {
     std::FILE* stream = m_stream;
     m_stream = nullptr;
-    if (std::fclose(stream) != 0) {
+    // The rename makes the old bytes unreachable; the new ones must be on
+    // the disk by then, or a power cut could leave an empty file behind.
+    const bool synced =
+        !m_replacesFile || (std::fflush(stream) == 0 && fdatasync(fileno(stream)) == 0);
+    if (std::fclose(stream) != 0 || !synced) {
         return false;
     }
     if (m_partialPath.empty()) {
@@ -403,6 +408,7 @@ int32_t JpegCodec::Close() {
         m_partialPath.clear();
     }
     m_targetPath.clear();
+    m_replacesFile = false;
     m_callback = nullptr;
     m_image = nullptr;
     m_decompressorActive = 0;

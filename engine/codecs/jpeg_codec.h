@@ -73,6 +73,8 @@ class JpegCodec {
     // the destination is written in place (devices and pipes).
     std::string m_targetPath;
     std::string m_partialPath;
+    // Set when an existing file is being replaced.
+    bool m_replacesFile = false;
 };
 
 }  // namespace tolvane

@@ -1,15 +1,26 @@
 #include "engine/codecs/jpeg_codec.h"
-#include "engine/image_orientation.h"
+
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
+#include "engine/image_orientation.h"
 #include "support/fixtures.h"
 #include "support/test_support.h"
 
@@ -374,6 +385,49 @@ TEST_F(JpegCodecTest, SaveConvertsOtherDepths) {
             EXPECT_NEAR(29, out.At(3, 3)[0], 2);
         }
     }
+}
+
+// In a child whose fdatasync always fails: replacing a file must fail and
+// keep the old bytes, since the new ones could not be made durable before
+// the rename; a file that replaces nothing needs no sync.
+TEST_F(JpegCodecTest, ReplacementWaitsForItsBytesToReachTheDisk) {
+    const std::string old = m_dir.File("old.jpg");
+    const std::string fresh = m_dir.File("new.jpg");
+    test::WriteFileBytes(old, {1, 2, 3});
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fdatasync, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+            _exit(10);
+        }
+        int32_t replaced = -1;
+        int32_t created = -1;
+        {
+            ImageBuffer image;
+            if (image.Create(8, 4, 24, 0)) {
+                JpegCodec replacing;
+                JpegCodec creating;
+                replaced = replacing.Save(old.c_str(), image, 75, 1, 0, 0, nullptr);
+                created = creating.Save(fresh.c_str(), image, 75, 1, 0, 0, nullptr);
+            }
+        }
+        _exit(replaced == 0 && created == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), test::ReadFileBytes(old));
+    EXPECT_EQ(3, test::ReadJpeg(fresh).components);
+    EXPECT_EQ((std::vector<std::string>{"new.jpg", "old.jpg"}), test::ListFolder(m_dir.Path()));
 }
 
 // While the new file is written beside a private destination, nobody else
