@@ -15,6 +15,13 @@
 namespace tolvane {
 namespace {
 
+// What libjpeg may hold for whole-picture buffers, which only progressive
+// and multi-scan files need: 2 bytes per sample, so 144 MB for 24 colour
+// megapixels and room for about 350. A header of a few hundred bytes can
+// declare a picture whose buffers take 8 GB, all zeroed and touched while
+// its rows are written; past the budget libjpeg fails instead.
+constexpr long kDecoderMemoryBudget = 2L << 30;
+
 constexpr uint8_t kStartOfImage[2] = {0xFF, 0xD8};
 constexpr int kExifMarker = JPEG_APP0 + 1;
 constexpr uint16_t kOrientationTag = 0x0112;
@@ -211,6 +218,7 @@ bool JpegCodec::StartDecompress() {
     }
     m_decompressorActive = 1;
     jpeg_create_decompress(&m_decompressor);
+    m_decompressor.mem->max_memory_to_use = kDecoderMemoryBudget;
     jpeg_stdio_src(&m_decompressor, m_stream);
     jpeg_save_markers(&m_decompressor, kExifMarker, 0xFFFF);
     jpeg_read_header(&m_decompressor, TRUE);

@@ -83,7 +83,7 @@ TEST_F(JpegCodecTest, ProgressiveDecodesLikeBaseline) {
 std::vector<uint8_t> WithFrame(std::vector<uint8_t> bytes, uint16_t height, uint16_t width,
                                int components = -1) {
     for (size_t i = 0; i + 9 < bytes.size(); ++i) {
-        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+        if (bytes[i] == 0xFF && (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC2)) {
             bytes[i + 5] = static_cast<uint8_t>(height >> 8);
             bytes[i + 6] = static_cast<uint8_t>(height);
             bytes[i + 7] = static_cast<uint8_t>(width >> 8);
@@ -189,6 +189,18 @@ TEST_F(JpegCodecTest, LargestFrameFailsBeforeAnyLargeAllocation) {
         ASSERT_EQ(1, codec.Open(m_dir.File("huge.jpg").c_str(), &image, nullptr));
         EXPECT_EQ(0, codec.Decode());
     });
+}
+
+// A progressive header claiming 30000 x 30000: its pixel store would fit,
+// but libjpeg's coefficient buffers would take 2.7 GB of memory.
+TEST_F(JpegCodecTest, ProgressiveFrameBeyondTheMemoryBudgetIsRefused) {
+    test::WriteJpeg(m_dir.File("ok.jpg"), test::MakePattern(16, 16, 3), 90, true);
+    test::WriteFileBytes(m_dir.File("huge.jpg"),
+                         WithFrame(test::ReadFileBytes(m_dir.File("ok.jpg")), 30000, 30000));
+    ImageBuffer image;
+    JpegCodec codec;
+    test::ExpectNothingLargeMade(
+        m_temp, [&] { EXPECT_EQ(0, codec.Open(m_dir.File("huge.jpg").c_str(), &image, nullptr)); });
 }
 
 TEST_F(JpegCodecTest, DecodeFailsWhenThePixelStoreCannotBeMade) {
