@@ -502,6 +502,15 @@ const BadFileCase kRefusedByOpen[] = {
      [](const Bytes& png) { return WithChunkClaim(png, "iTXt", 820549215); }},
     {"splt_chunk_claims_2_gib",
      [](const Bytes& png) { return WithChunkClaim(png, "sPLT", 0x7FFFFFF0); }},
+    {"plte_of_300_entries",
+     [](const Bytes& png) {
+         std::vector<Chunk> chunks = SplitChunks(png);
+         for (Chunk& c : chunks) {
+             if (c.type == "PLTE") c.data.assign(900, 0x40);
+         }
+         return JoinChunks(chunks);
+     },
+     true},
     {"palette_without_plte",
      [](const Bytes& png) {
          std::vector<Chunk> chunks = SplitChunks(png);
