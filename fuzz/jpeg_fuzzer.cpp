@@ -5,10 +5,5 @@
 #include "fuzz/read_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using tolvane::JpegCodec;
-    tolvane::fuzz::FuzzReader<JpegCodec>(
-        data, size, [](JpegCodec& reader, const char* path, tolvane::ImageBuffer* image) {
-            return reader.Open(path, image, tolvane::fuzz::CheckProgress);
-        });
-    return 0;
+    return tolvane::fuzz::FuzzPlainReader<tolvane::JpegCodec>(data, size);
 }

@@ -51,4 +51,13 @@ void FuzzReader(const uint8_t* data, std::size_t size, OpenFunction open, std::s
     workspace.ExpectNoScratchLeft();
 }
 
+// The readers whose Open takes the path, the image and a progress callback.
+template <typename Reader>
+int FuzzPlainReader(const uint8_t* data, std::size_t size) {
+    FuzzReader<Reader>(data, size, [](Reader& reader, const char* path, ImageBuffer* image) {
+        return reader.Open(path, image, CheckProgress);
+    });
+    return 0;
+}
+
 }  // namespace tolvane::fuzz
