@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,28 +42,11 @@ class ConvertImageTest : public ::testing::Test {
         return ConvertImage(source.c_str(), destination.c_str(), grayscale, quality, 1, 0);
     }
 
-    // Permission tests mean nothing to root, which writes anywhere; when the
-    // suite runs as root the conversion runs in a child as 'nobody'.
+    // Root writes anywhere, so the conversion runs as 'nobody' then.
     int32_t ConvertUnprivileged(const std::string& source, const std::string& destination) {
-        const pid_t child = fork();
-        if (child == 0) {
-            if (geteuid() == 0) {
-                constexpr uid_t kNobody = 65534;
-                chmod(m_dir.Path().c_str(), 0777);
-                chmod(m_temp.Path().c_str(), 0777);
-                if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
-                    _exit(100);
-                }
-            }
-            const int32_t result = Convert(source, destination);
-            _exit(result == kConvertOk ? 0 : -result);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        chmod(m_dir.Path().c_str(), 0700);
-        chmod(m_temp.Path().c_str(), 0700);
-        if (!WIFEXITED(status)) return INT32_MIN;
-        return WEXITSTATUS(status) == 0 ? kConvertOk : -WEXITSTATUS(status);
+        return test::ConvertInChild(
+            {.unprivileged = true, .sharedFolders = {m_dir.Path(), m_temp.Path()}},
+            [&] { return Convert(source, destination); });
     }
 };
 

@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <grp.h>
+#include <signal.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -87,6 +92,47 @@ std::vector<std::string> PrivateTempFolder::Leftovers() const {
         }
     }
     return found;
+}
+
+int32_t ConvertInChild(const ChildSetup& setup, const std::function<int32_t()>& conversion) {
+    // Exit statuses of the child: 0 for success, the result's magnitude for a
+    // failure, and this for a child that could not be set up.
+    constexpr int kSetupFailed = 100;
+    const bool dropRoot = setup.unprivileged && geteuid() == 0;
+    if (dropRoot) {
+        for (const std::string& folder : setup.sharedFolders) {
+            chmod(folder.c_str(), 0777);
+        }
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setup.fileSizeLimit > 0) {
+            const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
+            if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                _exit(kSetupFailed);
+            }
+        }
+        if (dropRoot) {
+            constexpr uid_t kNobody = 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+                _exit(kSetupFailed);
+            }
+        }
+        const int32_t result = conversion();
+        _exit(result == 1 ? 0 : -result);
+    }
+    int status = 0;
+    const bool waited = child > 0 && waitpid(child, &status, 0) == child;
+    if (dropRoot) {
+        for (const std::string& folder : setup.sharedFolders) {
+            chmod(folder.c_str(), 0700);
+        }
+    }
+    if (!waited || !WIFEXITED(status) || WEXITSTATUS(status) == kSetupFailed) {
+        ADD_FAILURE() << "the child did not run its conversion to the end";
+        return INT32_MIN;
+    }
+    return WEXITSTATUS(status) == 0 ? 1 : -WEXITSTATUS(status);
 }
 
 std::vector<std::string> ListFolder(const std::string& path) {

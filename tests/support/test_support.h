@@ -74,6 +74,22 @@ inline void RecordProgress(int32_t direction, int32_t percent, int32_t row, int3
     g_progress.push_back({direction, percent, row, reserved});
 }
 
+// How ConvertInChild sets up the child before the conversion runs.
+struct ChildSetup {
+    // Permission tests mean nothing to root, which writes anywhere: root's
+    // child runs as 'nobody' instead, and these folders (the test's own,
+    // made 0700) are opened to everyone for it and shut again afterwards.
+    bool unprivileged = false;
+    std::vector<std::string> sharedFolders = {};
+    // Largest file the child may write, with SIGXFSZ ignored, so a write
+    // past it fails with EFBIG as on a full disk; 0 for no limit.
+    uint64_t fileSizeLimit = 0;
+};
+
+// Runs `conversion` in a forked child and returns the ConvertImage result
+// it gave, or INT32_MIN when the child was not set up or did not exit.
+int32_t ConvertInChild(const ChildSetup& setup, const std::function<int32_t()>& conversion);
+
 // Entry names in a folder, sorted; "." and ".." left out.
 std::vector<std::string> ListFolder(const std::string& path);
 
