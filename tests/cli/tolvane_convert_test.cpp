@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,12 +38,19 @@ std::string ReadText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Runs the program with `args` in `cwd` (the test's own when empty). Output
-// goes to files, so there is no pipe to drain while waiting.
-Outcome RunTool(const std::vector<std::string>& args, const std::string& cwd = "") {
-    ScopedTempDir capture;
-    const std::string outPath = capture.File("stdout");
-    const std::string errPath = capture.File("stderr");
+// A run of the program that has been started and not yet waited for.
+struct Started {
+    pid_t pid = -1;
+    std::unique_ptr<ScopedTempDir> capture;  // where its output goes
+};
+
+// Starts the program with `args` in `cwd` (the test's own when empty).
+// Output goes to files, so there is no pipe to drain while waiting.
+Started StartTool(const std::vector<std::string>& args, const std::string& cwd = "") {
+    Started started;
+    started.capture = std::make_unique<ScopedTempDir>();
+    const std::string outPath = started.capture->File("stdout");
+    const std::string errPath = started.capture->File("stderr");
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -62,24 +70,38 @@ Outcome RunTool(const std::vector<std::string>& args, const std::string& cwd = "
     }
     argv.push_back(nullptr);
 
-    Outcome outcome;
-    pid_t pid = 0;
-    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    int spawned =
+        posix_spawn(&started.pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << program;
+        started.pid = -1;
+    }
+    return started;
+}
+
+// Waits for a started run and collects what it said.
+Outcome FinishTool(Started& started) {
+    Outcome outcome;
+    if (started.pid < 0) {
         return outcome;
     }
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    waitpid(started.pid, &wstatus, 0);
+    started.pid = -1;
     // A signal shows as 128 + its number, never as one of the tool's statuses.
     outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    outcome.out = ReadText(outPath);
-    outcome.err = ReadText(errPath);
+    outcome.out = ReadText(started.capture->File("stdout"));
+    outcome.err = ReadText(started.capture->File("stderr"));
     // A sanitizer's exit status could pass for one of ours.
     EXPECT_THAT(outcome.err, Not(HasSubstr("Sanitizer"))) << outcome.err;
     EXPECT_THAT(outcome.err, Not(HasSubstr("runtime error"))) << outcome.err;
     return outcome;
+}
+
+Outcome RunTool(const std::vector<std::string>& args, const std::string& cwd = "") {
+    Started started = StartTool(args, cwd);
+    return FinishTool(started);
 }
 
 size_t LineCount(const std::string& text) {
@@ -386,6 +408,61 @@ TEST_F(ConvertTool, SameFileNameTwiceKeepsTheLaterFile) {
                                HasSubstr("'" + m_dir.File("y/a.png") + "'")));
     EXPECT_EQ(ReadJpeg(out + "/a.png").width, 30);
     EXPECT_THAT(run.out, HasSubstr("files converted: 1, failed: 0, skipped: 1;"));
+}
+
+// Several batches at once over the same files, their pixel stores all in
+// one temporary folder: each must claim its own names there, or two
+// conversions would share a store and spoil each other's pixels. Every run
+// converts every file into what a lone run writes, and no store stays.
+TEST_F(ConvertTool, BatchesRunningTogetherShareTheTemporaryFolder) {
+    constexpr int kFiles = 50;
+    constexpr int kRuns = 4;
+    std::vector<std::string> names;
+    std::vector<std::pair<int, int>> sizes;
+    std::vector<std::string> sources;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string stem = "p" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+        const std::pair<int, int> size = {16 + 9 * i, 12 + (i * 37) % 200};
+        names.push_back(stem + (i % 2 ? ".jpg" : ".png"));
+        sizes.push_back(size);
+        sources.push_back(m_dir.File(names.back()));
+        if (i % 2) {
+            WriteSampleJpeg(sources.back(), size.first, size.second);
+        } else {
+            WriteSamplePng(sources.back(), size.first, size.second);
+        }
+    }
+    auto batch = [&](const std::string& out, const char* jobs) {
+        std::vector<std::string> args = {"-o", out, "-j", jobs};
+        args.insert(args.end(), sources.begin(), sources.end());
+        return args;
+    };
+    const std::string lone = m_dir.File("lone");
+    ASSERT_EQ(RunTool(batch(lone, "1")).status, 0);
+    ASSERT_EQ(ListFolder(lone), names);
+    for (int i = 0; i < kFiles; ++i) {
+        const JpegInfo info = ReadJpegInfo(lone + "/" + names[i]);
+        ASSERT_EQ(std::pair(info.width, info.height), sizes[i]) << names[i];
+    }
+
+    std::vector<Started> runs;
+    for (int r = 0; r < kRuns; ++r) {
+        runs.push_back(StartTool(batch(m_dir.File("out" + std::to_string(r)), "4")));
+    }
+    for (int r = 0; r < kRuns; ++r) {
+        SCOPED_TRACE("run " + std::to_string(r));
+        Outcome run = FinishTool(runs[r]);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_THAT(run.err, IsEmpty());
+        EXPECT_THAT(run.out, HasSubstr("files converted: 50, failed: 0, skipped: 0;"));
+        const std::string out = m_dir.File("out" + std::to_string(r));
+        ASSERT_EQ(ListFolder(out), names);
+        for (const std::string& name : names) {
+            EXPECT_TRUE(ReadFileBytes(out + "/" + name) == ReadFileBytes(lone + "/" + name))
+                << name << " differs from what a lone run wrote";
+        }
+    }
+    EXPECT_THAT(ListFolder(m_temp.Path()), IsEmpty());
 }
 
 }  // namespace
